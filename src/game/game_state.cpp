@@ -1,0 +1,4 @@
+#include "game/game_state.h"
+
+// Static storage: zero-filled before main runs.
+GameState game;

@@ -1,0 +1,60 @@
+// The narrow boundary between the platform core and the system it runs on.
+//
+// Two implementations exist: the SDL2/X11 one (sdl_backend.cpp and its
+// siblings) and the scripted headless twin (headless_backend.cpp). The core
+// (window.cpp, screen.cpp, drawing.cpp, text.cpp, services.cpp) does
+// everything that is plain memory work - sprites, blits, blending, lines,
+// text, random numbers - and asks the backend only for what needs the
+// system: a window, its events, a clock, and somewhere to show pixels.
+#pragma once
+#include <cstdint>
+
+struct BackendEvent {
+    int32_t code = 0;      // an EV_* code of window.h
+    intptr_t first = 0;    // key code for EV_KEY_DOWN / EV_KEY_UP
+    intptr_t second = 0;
+};
+
+struct PlatformBackend {
+    virtual ~PlatformBackend() = default;
+
+    // False when there is no display to show a window on: the game then
+    // ends silently with exit code 0.
+    virtual bool init_screen() = 0;
+    // A borderless window with a client area of width x height, hidden.
+    // With centred, placed by the rule x = SW/2 - min(W,SW)/2 (same for y).
+    virtual bool open_window(int x, int y, int width, int height, bool centred, const char* title) = 0;
+    virtual void show_window() = 0;
+    virtual void set_shape(int width, int height, int corner_width, int corner_height) = 0;
+    virtual void set_cursor(int shape) = 0;
+    virtual void set_icon(const uint32_t* pixels, int width, int height) = 0;
+    // Moves the window with the pointer until the left button is released.
+    // Repaint requests meanwhile go to platform_offer_to_hook (window.h's hook).
+    virtual void begin_drag() = 0;
+    virtual void start_timer(int period_ms) = 0;
+
+    // Blocks until the next event. Timer ticks never pile up and come only
+    // when nothing else is waiting.
+    virtual BackendEvent next_event() = 0;
+    // The pointer's position now, relative to the client area's top-left
+    // corner (may be outside it). False when it cannot be read.
+    virtual bool pointer(int* x, int* y) = 0;
+
+    // Shows a width x height picture of stored pixels 0x00RRGGBB.
+    virtual void present(const uint32_t* pixels, int width, int height) = 0;
+
+    // Microseconds since some fixed moment, and a sleep on the same clock.
+    virtual uint64_t now_us() = 0;
+    virtual void sleep_us(uint64_t us) = 0;
+
+    virtual void message_box(const char* caption, const char* text) = 0;
+    virtual void shutdown() = 0;
+};
+
+// Called by a backend for a message that the system delivers outside
+// wait_event (a repaint during the drag loop): offers it to the game's hook.
+void platform_offer_to_hook(int32_t message, intptr_t first, intptr_t second);
+
+// The two backends.
+PlatformBackend* sdl_backend();
+PlatformBackend* headless_backend();
