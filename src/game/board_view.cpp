@@ -1,0 +1,139 @@
+#include "game/board_view.h"
+
+#include <string>
+
+#include "art/artwork.h"
+#include "game/game_state.h"
+#include "platform/drawing.h"
+#include "platform/screen.h"
+#include "platform/window.h"
+#include "rules/board.h"
+
+namespace {
+
+// Disc of cell (column, row): top-left corner at (30 + 50 column, 255 + 50 row).
+constexpr int DISC_LEFT = 30;
+constexpr int DISC_TOP = 255;
+constexpr int CELL_SIZE = 50;
+// The turn disc and the first frame of a falling disc stand above column 0.
+constexpr int TURN_DISC_X = 30;
+constexpr int TURN_DISC_Y = 205;
+constexpr int BOTTOM_DISC_Y = 505;
+
+constexpr int FRAME_PAUSE_MS = 50;
+
+constexpr int WINNING_LINE_WIDTH = 10;
+constexpr uint32_t WINNING_LINE_COLOUR = pack_colour(0, 255, 0);
+
+// The message area where the banners blink.
+constexpr int BANNER_X = 100;
+constexpr int BANNER_Y = 200;
+constexpr int BANNER_TOP_ALPHA = 250;
+constexpr int BANNER_LOW_ALPHA = 100;
+constexpr int BANNER_ALPHA_STEP = 10;
+
+// Score texts, right of the backdrop's labels "Humain", "CPU" and "Nul".
+constexpr int SCORE_COUNT_X = 250;
+constexpr int SCORE_PERCENT_X = 310;
+constexpr int SCORE_ROW_Y[3] = {120, 140, 160};
+constexpr int SCORE_FONT_PT = 14;
+
+constexpr int CLOSE_PEN_WIDTH = 4;
+constexpr uint32_t CLOSE_EDGE_COLOUR = pack_colour(240, 240, 240);
+constexpr uint32_t CLOSE_DARK_COLOUR = pack_colour(32, 32, 32);
+constexpr uint32_t CLOSE_RED_COLOUR = pack_colour(192, 32, 32);
+
+void draw_scores() {
+    const int32_t counts[3] = {game.human_wins, game.cpu_wins, game.draw_count};
+    int32_t total = counts[0] + counts[1] + counts[2];
+    if (total == 0) total = 1;
+
+    begin_drawing(screen_draw_target());
+    set_draw_mode(DM_TRANSPARENT);
+    select_font(load_font("Times New Roman", SCORE_FONT_PT, FS_BOLD));
+    set_colour(250, 250, 250);
+    for (int row = 0; row < 3; ++row) {
+        set_text_pos(SCORE_COUNT_X, SCORE_ROW_Y[row]);
+        draw_text(number_to_text(counts[row]).c_str());
+    }
+    for (int row = 0; row < 3; ++row) {
+        set_text_pos(SCORE_PERCENT_X, SCORE_ROW_Y[row]);
+        draw_text((number_to_text(counts[row] * 100 / total) + " %").c_str());
+    }
+    end_drawing();
+}
+
+void draw_frame_with_disc(int sprite, int x, int y) {
+    redraw_board_view();
+    blit_sprite_keyed(sprite, x, y);
+    present_frame();
+    delay_ms(FRAME_PAUSE_MS);
+}
+
+void blink_banner(int banner) {
+    blit_sprite(SPRITE_BANNER_BACK, BANNER_X, BANNER_Y);
+    blend_sprite(banner, BANNER_X, BANNER_Y, game.banner_alpha);
+    present_frame();
+}
+
+}  // namespace
+
+void redraw_board_view() {
+    blit_sprite(SPRITE_BACKDROP, 0, 0);
+
+    for (int i = 0; i < BOARD_COLUMNS; ++i)
+        for (int j = 0; j < BOARD_ROWS; ++j) {
+            const int8_t cell = game.game_board.cells[cell_index(i, j)];
+            const int x = DISC_LEFT + CELL_SIZE * i, y = DISC_TOP + CELL_SIZE * j;
+            if (cell == CELL_HUMAN) blit_sprite_keyed(SPRITE_DISC_HUMAN, x, y);
+            if (cell == CELL_CPU) blit_sprite_keyed(SPRITE_DISC_CPU, x, y);
+        }
+
+    if (game.game_over != 0 && (game.human_won != 0 || game.cpu_won != 0)) {
+        begin_drawing(screen_draw_target());
+        set_pen(WINNING_LINE_WIDTH, WINNING_LINE_COLOUR);
+        draw_line_to(game.winning_line[0], game.winning_line[1], game.winning_line[2],
+                     game.winning_line[3]);
+        end_drawing();
+    }
+
+    if (game.turn_marker == CELL_HUMAN) blit_sprite_keyed(SPRITE_DISC_HUMAN, TURN_DISC_X, TURN_DISC_Y);
+    if (game.turn_marker == CELL_CPU) blit_sprite_keyed(SPRITE_DISC_CPU, TURN_DISC_X, TURN_DISC_Y);
+
+    draw_scores();
+}
+
+void animate_drop(int sprite, int column, int rows_below) {
+    int x = TURN_DISC_X;
+    while (x <= CELL_SIZE * column) {
+        draw_frame_with_disc(sprite, x, TURN_DISC_Y);
+        x += CELL_SIZE;
+    }
+    for (int y = TURN_DISC_Y; y <= BOTTOM_DISC_Y - CELL_SIZE * rows_below; y += CELL_SIZE)
+        draw_frame_with_disc(sprite, x, y);
+}
+
+void on_timer_tick() {
+    // At most one of these holds in any reachable state.
+    if (game.turn_marker == CELL_HUMAN) blink_banner(SPRITE_BANNER_YOUR_TURN);
+    if (game.human_won == 1) blink_banner(SPRITE_BANNER_WON);
+    if (game.cpu_won == 1) blink_banner(SPRITE_BANNER_LOST);
+    if (game.game_drawn == 1) blink_banner(SPRITE_BANNER_DRAW);
+
+    // 0 up to 250 once, then between 100 and 250 for ever; it steps even
+    // when nothing was drawn, so the first banner may start anywhere.
+    game.banner_alpha += game.banner_step;
+    if (game.banner_alpha == BANNER_TOP_ALPHA) game.banner_step = -BANNER_ALPHA_STEP;
+    if (game.banner_alpha == BANNER_LOW_ALPHA) game.banner_step = +BANNER_ALPHA_STEP;
+}
+
+void draw_close_button(int highlighted) {
+    begin_drawing(screen_draw_target());
+    set_pen(CLOSE_PEN_WIDTH, CLOSE_EDGE_COLOUR);
+    draw_line(352, 28, 20, 20);
+    draw_line(351, 48, 20, -20);
+    set_pen(CLOSE_PEN_WIDTH, highlighted ? CLOSE_RED_COLOUR : CLOSE_DARK_COLOUR);
+    draw_line(350, 27, 20, 20);
+    draw_line(350, 47, 20, -20);
+    end_drawing();
+}
