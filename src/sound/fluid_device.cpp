@@ -1,0 +1,293 @@
+// The built-in synthesiser: FluidSynth renders into an SDL audio callback.
+// The only file of the sound layer that sees FluidSynth or SDL.
+#include "sound/fluid_device.h"
+
+#include <SDL.h>
+#include <fluidsynth.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace {
+
+constexpr int SAMPLE_RATE = 44100;
+constexpr int OUTPUT_CHANNELS = 2;
+// 512 frames are 11.6 ms at 44.1 kHz: a disc's click follows the disc at once.
+constexpr int BUFFER_FRAMES = 512;
+// The game never has more than a few notes ringing; fewer voices keep the
+// synthesiser's own buffers small.
+constexpr int POLYPHONY = 32;
+// Far more than the game sends before the soundfont is in (four program
+// changes); a bound all the same, should the load hang.
+constexpr size_t MAX_WAITING_MESSAGES = 256;
+// FluidSynth's default of 0.2 leaves the marimba click near -25 dBFS; four
+// times that brings the loudest tune (six overlapping orchestra hits) to
+// about 0.8 of full scale, still clear of clipping.
+constexpr double SYNTH_GAIN = 0.8;
+
+enum class Load { not_started, loading, ready, failed };
+
+// FluidSynth reports through a global hook; only what stops the sound is
+// worth showing on stderr.
+void log_fluid_problem(int level, const char* message, void*) {
+    std::fprintf(stderr, "colonnade4: synthesiser %s: %s\n",
+                 level == FLUID_PANIC ? "panic" : "error", message);
+}
+
+void quiet_fluid_logging() {
+    static std::once_flag once;
+    std::call_once(once, [] {
+        fluid_set_log_function(FLUID_PANIC, log_fluid_problem, nullptr);
+        fluid_set_log_function(FLUID_ERR, log_fluid_problem, nullptr);
+        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+    });
+}
+
+uint32_t read_le32(const unsigned char* bytes) {
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
+           uint32_t(bytes[3]) << 24;
+}
+
+// A SoundFont is a RIFF file of form "sfbk" whose chunk fits in the file.
+// Checking that costs one small read, unlike loading it.
+bool looks_like_soundfont(const std::string& path) {
+    std::FILE* file = std::fopen(path.c_str(), "rb");
+    if (!file) return false;
+    unsigned char header[12];
+    const bool complete = std::fread(header, 1, sizeof header, file) == sizeof header;
+    long size = -1;
+    if (complete && std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
+    std::fclose(file);
+    return complete && std::memcmp(header, "RIFF", 4) == 0 &&
+           std::memcmp(header + 8, "sfbk", 4) == 0 && size >= 8 &&
+           uint64_t(read_le32(header + 4)) + 8 <= uint64_t(size);
+}
+
+// A MIDI 1.0 channel message handed to the synthesiser; system messages are
+// not for a synthesiser and are dropped.
+void play_short_message(fluid_synth_t* synth, uint32_t word) {
+    const int status = word & 0xF0;
+    const int channel = word & 0x0F;
+    const int data1 = (word >> 8) & 0x7F;
+    const int data2 = (word >> 16) & 0x7F;
+    switch (status) {
+    case 0x80: fluid_synth_noteoff(synth, channel, data1); break;
+    case 0x90:
+        // Velocity 0 is the running-status way of writing a note-off.
+        if (data2 == 0) fluid_synth_noteoff(synth, channel, data1);
+        else fluid_synth_noteon(synth, channel, data1, data2);
+        break;
+    case 0xA0: fluid_synth_key_pressure(synth, channel, data1, data2); break;
+    case 0xB0: fluid_synth_cc(synth, channel, data1, data2); break;
+    case 0xC0: fluid_synth_program_change(synth, channel, data1); break;
+    case 0xD0: fluid_synth_channel_pressure(synth, channel, data1); break;
+    case 0xE0: fluid_synth_pitch_bend(synth, channel, data1 | data2 << 7); break;
+    default: break;
+    }
+}
+
+}  // namespace
+
+struct FluidDevice::State {
+    std::string soundfont_path;
+
+    // Loading, shared by the game's thread and the loader thread.
+    std::mutex mutex;
+    std::condition_variable load_finished;
+    Load load = Load::not_started;
+    std::vector<uint32_t> waiting;  // messages sent before the load finished
+    std::thread loader;
+    // Made by the loader; freed by close once the loader has been joined.
+    fluid_settings_t* settings = nullptr;
+    fluid_synth_t* synth = nullptr;
+
+    // What the audio callback renders: null (silence) until the waiting
+    // messages have been played into the synthesiser.
+    std::atomic<fluid_synth_t*> sounding{nullptr};
+    std::vector<float> mix;  // the callback's own scratch, sized at open
+
+    bool open_tried = false;
+    bool audio_subsystem = false;
+    SDL_AudioDeviceID audio = 0;
+};
+
+namespace {
+
+void load_soundfont(FluidDevice::State* s) {
+    fluid_settings_t* settings = new_fluid_settings();
+    fluid_synth_t* synth = nullptr;
+    bool ok = false;
+    if (settings) {
+        fluid_settings_setnum(settings, "synth.sample-rate", SAMPLE_RATE);
+        fluid_settings_setint(settings, "synth.polyphony", POLYPHONY);
+        fluid_settings_setnum(settings, "synth.gain", SYNTH_GAIN);
+        // The game plays four instruments of the 128: reading only their
+        // samples, on the program changes, saves about 6 MB of memory and
+        // half the load time. Nothing needs them pinned in memory.
+        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        fluid_settings_setint(settings, "synth.lock-memory", 0);
+        synth = new_fluid_synth(settings);
+        ok = synth && fluid_synth_sfload(synth, s->soundfont_path.c_str(), 1) != FLUID_FAILED;
+    }
+    if (!ok) {
+        if (synth) delete_fluid_synth(synth);
+        if (settings) delete_fluid_settings(settings);
+        std::fprintf(stderr, "colonnade4: cannot load the soundfont %s, playing without sound\n",
+                     s->soundfont_path.c_str());
+    }
+    std::lock_guard<std::mutex> lock(s->mutex);
+    if (ok) {
+        s->settings = settings;
+        s->synth = synth;
+        for (uint32_t word : s->waiting) play_short_message(synth, word);
+        s->sounding.store(synth, std::memory_order_release);
+        s->load = Load::ready;
+    } else {
+        s->load = Load::failed;
+    }
+    s->waiting.clear();
+    s->load_finished.notify_all();
+}
+
+// Starts the load of a file that looks right; a file that does not fails
+// at once, without a thread and without FluidSynth's complaints.
+void start_loading(FluidDevice::State* s) {
+    std::lock_guard<std::mutex> lock(s->mutex);
+    if (s->load != Load::not_started) return;
+    if (!looks_like_soundfont(s->soundfont_path)) {
+        s->load = Load::failed;
+        return;
+    }
+    quiet_fluid_logging();
+    s->load = Load::loading;
+    s->loader = std::thread(load_soundfont, s);
+}
+
+// Runs on SDL's audio thread. Converts FluidSynth's float output itself so
+// that silence is exact zeros (the 16-bit writer adds dither noise).
+void render_audio(void* userdata, Uint8* stream, int length) {
+    auto* s = static_cast<FluidDevice::State*>(userdata);
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    const int frames = length / int(OUTPUT_CHANNELS * sizeof(int16_t));
+    fluid_synth_t* synth = s->sounding.load(std::memory_order_acquire);
+    if (!synth) {
+        std::memset(stream, 0, size_t(length));
+        return;
+    }
+    const int chunk = int(s->mix.size()) / OUTPUT_CHANNELS;
+    for (int done = 0; done < frames; done += chunk) {
+        const int n = std::min(chunk, frames - done);
+        float* mix = s->mix.data();
+        fluid_synth_write_float(synth, n, mix, 0, OUTPUT_CHANNELS, mix, 1, OUTPUT_CHANNELS);
+        for (int i = 0; i < n * OUTPUT_CHANNELS; ++i) {
+            const float v = std::clamp(mix[i], -1.0f, 1.0f);
+            out[done * OUTPUT_CHANNELS + i] = int16_t(v * 32767.0f);
+        }
+    }
+}
+
+bool open_audio(FluidDevice::State* s) {
+    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
+    s->audio_subsystem = true;
+    s->mix.assign(size_t(BUFFER_FRAMES) * OUTPUT_CHANNELS, 0.0f);
+    SDL_AudioSpec wanted{};
+    wanted.freq = SAMPLE_RATE;
+    wanted.format = AUDIO_S16SYS;
+    wanted.channels = OUTPUT_CHANNELS;
+    wanted.samples = BUFFER_FRAMES;
+    wanted.callback = render_audio;
+    wanted.userdata = s;
+    SDL_AudioSpec obtained{};
+    // No changes allowed: SDL converts if the hardware wants another format,
+    // so the callback always writes 16-bit stereo at 44.1 kHz.
+    s->audio = SDL_OpenAudioDevice(nullptr, 0, &wanted, &obtained, 0);
+    if (!s->audio) return false;
+    SDL_PauseAudioDevice(s->audio, 0);
+    return true;
+}
+
+}  // namespace
+
+FluidDevice::FluidDevice(std::string soundfont_path) : state(std::make_unique<State>()) {
+    state->soundfont_path = std::move(soundfont_path);
+}
+
+FluidDevice::~FluidDevice() { close(); }
+
+void FluidDevice::prepare() { start_loading(state.get()); }
+
+bool FluidDevice::open() {
+    State* s = state.get();
+    if (s->open_tried) return s->audio != 0;
+    s->open_tried = true;
+    bool started;
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        if (s->load == Load::failed) return false;
+        started = s->load != Load::not_started;
+    }
+    // Without an earlier prepare the file is checked here and its load
+    // starts only once the output is open.
+    if (!started && !looks_like_soundfont(s->soundfont_path)) return false;
+    if (!open_audio(s)) return false;
+    start_loading(s);
+    return true;
+}
+
+bool FluidDevice::send(uint32_t word) {
+    State* s = state.get();
+    if (!s->audio) return false;
+    std::lock_guard<std::mutex> lock(s->mutex);
+    switch (s->load) {
+    case Load::ready: play_short_message(s->synth, word); break;
+    case Load::loading:
+        if (s->waiting.size() < MAX_WAITING_MESSAGES) s->waiting.push_back(word);
+        break;
+    case Load::not_started:
+    case Load::failed: break;  // open, but silent
+    }
+    return true;
+}
+
+void FluidDevice::close() {
+    State* s = state.get();
+    // The platform may already have shut SDL down, which closed the output.
+    if (s->audio && SDL_WasInit(SDL_INIT_AUDIO)) SDL_CloseAudioDevice(s->audio);
+    s->audio = 0;
+    if (s->audio_subsystem && SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    s->audio_subsystem = false;
+    if (s->loader.joinable()) s->loader.join();
+    s->sounding.store(nullptr);
+    if (s->synth) delete_fluid_synth(s->synth);
+    if (s->settings) delete_fluid_settings(s->settings);
+    s->synth = nullptr;
+    s->settings = nullptr;
+    s->waiting.clear();
+    s->load = Load::not_started;
+    s->open_tried = false;
+}
+
+bool FluidDevice::wait_until_loaded() {
+    State* s = state.get();
+    std::unique_lock<std::mutex> lock(s->mutex);
+    s->load_finished.wait(lock, [s] { return s->load != Load::loading; });
+    return s->load == Load::ready;
+}
+
+bool FluidDevice::loaded() {
+    std::lock_guard<std::mutex> lock(state->mutex);
+    return state->load == Load::ready;
+}
+
+MidiDevice* fluid_midi_device() {
+    static FluidDevice device(GM_SOUNDFONT_PATH);
+    return &device;
+}

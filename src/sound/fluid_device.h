@@ -1,0 +1,44 @@
+// MIDI output device 0 of the game: a General MIDI synthesiser built into the
+// program, playing through the system's default audio output.
+//
+// The soundfont takes tens of milliseconds to load, so prepare starts that on
+// a background thread and open only checks, cheaply, that the file looks like
+// a SoundFont and that the audio output opens. Messages that arrive before
+// the synthesiser is ready wait, in order, and are played once it is. Should
+// the load fail after open has succeeded, the device stays open and silent:
+// the user already had the chance of the one box about sound.
+#pragma once
+#include <memory>
+#include <string>
+
+#include "sound/midi.h"
+
+constexpr const char* GM_SOUNDFONT_PATH = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+
+struct FluidDevice final : MidiDevice {
+    // Tests hand in a missing or broken file; the game uses fluid_midi_device.
+    explicit FluidDevice(std::string soundfont_path);
+    ~FluidDevice() override;
+
+    void prepare() override;
+    bool open() override;
+    bool send(uint32_t word) override;
+    // Stops the sound, waits for a load in progress and frees the
+    // synthesiser; the device can then be prepared and opened again.
+    void close() override;
+
+    // Blocks until the soundfont has loaded or failed to; true when loaded.
+    // False at once when the load never started.
+    bool wait_until_loaded();
+    // True once the soundfont is loaded and messages go straight to the
+    // synthesiser.
+    bool loaded();
+
+    struct State;
+
+private:
+    std::unique_ptr<State> state;
+};
+
+// The game's device, over GM_SOUNDFONT_PATH; lives until the process ends.
+MidiDevice* fluid_midi_device();
