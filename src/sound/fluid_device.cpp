@@ -36,8 +36,9 @@ enum class Load { not_started, loading, ready, failed };
 // FluidSynth reports through a global hook; only what stops the sound is
 // worth showing on stderr.
 void log_fluid_problem(int level, const char* message, void*) {
-    std::fprintf(stderr, "colonnade4: synthesiser %s: %s\n",
-                 level == FLUID_PANIC ? "panic" : "error", message);
+    const size_t length = std::strcspn(message, "\n");
+    std::fprintf(stderr, "colonnade4: synthesiser %s: %.*s\n",
+                 level == FLUID_PANIC ? "panic" : "error", int(length), message);
 }
 
 void quiet_fluid_logging() {

@@ -1,0 +1,205 @@
+// The built-in synthesiser, heard through SDL's disk audio driver: it writes
+// the device's 16-bit stereo 44.1 kHz output to a file in real time, so the
+// file's length is the audio clock and its samples are what the user hears.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "sound/fluid_device.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Clock = std::chrono::steady_clock;
+
+constexpr int FRAMES_PER_MS = 44;          // 44.1 kHz, rounded down
+constexpr uintmax_t FRAME_BYTES = 4;       // 16-bit stereo
+constexpr int MAX_ONSET_MS = 30;           // from sending a note to hearing it
+constexpr auto DEADLINE = std::chrono::seconds(10);
+
+constexpr uint32_t PROGRAM_MARIMBA_ON_0 = 0x0CC0;
+constexpr uint32_t NOTE_OFF_74 = 0x7F4A80;
+constexpr uint32_t NOTE_ON_74 = 0x7F4A90;
+
+std::string scratch_path(const std::string& name) {
+    return (fs::temp_directory_path() / ("c4-" + std::to_string(getpid()) + "-" + name)).string();
+}
+
+void write_file(const std::string& path, const std::string& bytes) {
+    std::ofstream(path, std::ios::binary) << bytes;
+}
+
+std::string le32(uint32_t v) {
+    return {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24 & 0xFF)};
+}
+
+// Routes the synthesiser's output into a file for the test's lifetime.
+class DiskAudio {
+public:
+    DiskAudio() : path(scratch_path("audio.raw")) {
+        setenv("SDL_AUDIODRIVER", "disk", 1);
+        setenv("SDL_DISKAUDIOFILE", path.c_str(), 1);
+    }
+    ~DiskAudio() { fs::remove(path); }
+
+    uintmax_t frames() const {
+        std::error_code error;
+        const uintmax_t bytes = fs::file_size(path, error);
+        return error ? 0 : bytes / FRAME_BYTES;
+    }
+
+    // Polls until the file holds at least this many frames.
+    bool wait_for_frames(uintmax_t wanted) const {
+        const auto deadline = Clock::now() + DEADLINE;
+        while (frames() < wanted) {
+            if (Clock::now() > deadline) return false;
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        return true;
+    }
+
+    // Polls until the file grows and returns its new length: right after
+    // the driver has written, before it renders its next buffer.
+    uintmax_t wait_for_growth() const {
+        const uintmax_t before = frames();
+        wait_for_frames(before + 1);
+        return frames();
+    }
+
+    // The left and right samples of every frame written so far.
+    std::vector<int16_t> samples() const {
+        std::ifstream in(path, std::ios::binary);
+        std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+        std::vector<int16_t> out(bytes.size() / 2);
+        for (size_t i = 0; i < out.size(); ++i) {
+            out[i] = int16_t(uint8_t(bytes[2 * i]) | uint8_t(bytes[2 * i + 1]) << 8);
+        }
+        return out;
+    }
+
+    // Index of the first frame that is not digital silence, or -1.
+    long first_sounding_frame() const {
+        const std::vector<int16_t> s = samples();
+        for (size_t i = 0; i < s.size(); ++i) {
+            if (s[i] != 0) return long(i / 2);
+        }
+        return -1;
+    }
+
+    const std::string path;
+};
+
+TEST(FluidDevice, ANoteIsHeardWithinThirtyMillisecondsAndNotBefore) {
+    DiskAudio audio;
+    FluidDevice device(GM_SOUNDFONT_PATH);
+    device.prepare();
+    ASSERT_TRUE(device.open());
+    ASSERT_TRUE(device.wait_until_loaded());
+    ASSERT_TRUE(device.send(PROGRAM_MARIMBA_ON_0));
+    ASSERT_TRUE(audio.wait_for_frames(100 * FRAMES_PER_MS));
+
+    const uintmax_t sent_at = audio.wait_for_growth();
+    ASSERT_TRUE(device.send(NOTE_OFF_74));
+    ASSERT_TRUE(device.send(NOTE_ON_74));
+    ASSERT_TRUE(audio.wait_for_frames(sent_at + 200 * FRAMES_PER_MS));
+    device.close();
+
+    const long onset = audio.first_sounding_frame();
+    ASSERT_GE(onset, 0) << "the note was never heard";
+    EXPECT_GE(uintmax_t(onset), sent_at) << "sound before the note was sent";
+    EXPECT_LE(uintmax_t(onset), sent_at + MAX_ONSET_MS * FRAMES_PER_MS)
+        << "heard " << (onset - long(sent_at)) / FRAMES_PER_MS << " ms after sending";
+}
+
+TEST(FluidDevice, NotesSentBeforeTheSoundfontIsInAreHeardOnceItIs) {
+    DiskAudio audio;
+    FluidDevice device(GM_SOUNDFONT_PATH);
+    ASSERT_TRUE(device.open());  // without prepare: the load starts now
+    ASSERT_TRUE(device.send(PROGRAM_MARIMBA_ON_0));
+    ASSERT_TRUE(device.send(NOTE_OFF_74));
+    ASSERT_TRUE(device.send(NOTE_ON_74));
+    if (device.loaded()) GTEST_SKIP() << "the soundfont loaded before the note was sent";
+    ASSERT_TRUE(device.wait_until_loaded());
+    ASSERT_TRUE(audio.wait_for_frames(audio.frames() + 200 * FRAMES_PER_MS));
+    device.close();
+    EXPECT_GE(audio.first_sounding_frame(), 0);
+}
+
+// A file that passes the quick check but that FluidSynth cannot read: open
+// succeeds, the load fails behind it, and the device stays open and silent.
+TEST(FluidDevice, ABrokenSoundfontFoundLateLeavesTheDeviceSilent) {
+    DiskAudio audio;
+    const std::string body(64, 'x');
+    const std::string broken = scratch_path("broken.sf2");
+    write_file(broken, "RIFF" + le32(uint32_t(4 + body.size())) + "sfbk" + body);
+    FluidDevice device(broken);
+    ASSERT_TRUE(device.open());
+    EXPECT_FALSE(device.wait_until_loaded());
+    EXPECT_TRUE(device.send(PROGRAM_MARIMBA_ON_0));
+    EXPECT_TRUE(device.send(NOTE_OFF_74));
+    EXPECT_TRUE(device.send(NOTE_ON_74));
+    ASSERT_TRUE(audio.wait_for_frames(audio.frames() + 200 * FRAMES_PER_MS));
+    device.close();
+    fs::remove(broken);
+    EXPECT_EQ(audio.first_sounding_frame(), -1);
+}
+
+TEST(FluidDevice, FilesThatAreNoSoundfontCannotBeOpened) {
+    DiskAudio audio;
+    const std::string riff_body = "sfbk" + std::string(8, '\0');
+    const struct {
+        const char* what;
+        std::string bytes;  // the file's contents; missing when empty
+    } cases[] = {
+        {"missing file", ""},
+        {"text file", "not a soundfont at all"},
+        {"short header", "RIFF"},
+        {"RIFF of another form", "RIFF" + le32(12) + "WAVE" + std::string(8, '\0')},
+        {"RIFF chunk longer than the file", "RIFF" + le32(4096) + riff_body},
+    };
+    for (const auto& c : cases) {
+        for (bool prepared : {false, true}) {
+            SCOPED_TRACE(std::string(c.what) + (prepared ? ", prepared" : ", not prepared"));
+            const std::string path = scratch_path("not-a-soundfont.sf2");
+            if (!c.bytes.empty()) write_file(path, c.bytes);
+            FluidDevice device(path);
+            if (prepared) device.prepare();
+            EXPECT_FALSE(device.open());
+            EXPECT_FALSE(device.send(NOTE_ON_74));
+            EXPECT_FALSE(device.wait_until_loaded());
+            device.close();
+            fs::remove(path);
+        }
+    }
+    // Nothing was opened, so nothing was played.
+    EXPECT_EQ(audio.frames(), 0u);
+}
+
+// Shut-down may come while the soundfont is still loading (Escape pressed
+// at once): close waits for the load instead of leaving a thread behind.
+TEST(FluidDevice, ClosesWhileLoadingAndOpensAgain) {
+    DiskAudio audio;
+    FluidDevice device(GM_SOUNDFONT_PATH);
+    for (bool wait_for_load : {false, true}) {
+        SCOPED_TRACE(wait_for_load ? "closed once loaded" : "closed while loading");
+        device.prepare();
+        ASSERT_TRUE(device.open());
+        EXPECT_TRUE(device.send(NOTE_ON_74));
+        if (wait_for_load) {
+            EXPECT_TRUE(device.wait_until_loaded());
+        }
+        device.close();
+        EXPECT_FALSE(device.loaded());
+        EXPECT_FALSE(device.send(NOTE_ON_74)) << "a closed device took a message";
+    }
+}
+
+}  // namespace
