@@ -44,21 +44,16 @@ constexpr uint32_t CLOSE_DARK_COLOUR = pack_colour(32, 32, 32);
 constexpr uint32_t CLOSE_RED_COLOUR = pack_colour(192, 32, 32);
 
 void draw_scores() {
-    const int32_t counts[3] = {game.human_wins, game.cpu_wins, game.draw_count};
-    int32_t total = counts[0] + counts[1] + counts[2];
-    if (total == 0) total = 1;
-
+    const std::array<std::string, 6> texts = score_panel_texts();
     begin_drawing(screen_draw_target());
     set_draw_mode(DM_TRANSPARENT);
     select_font(load_font("Times New Roman", SCORE_FONT_PT, FS_BOLD));
     set_colour(250, 250, 250);
     for (int row = 0; row < 3; ++row) {
         set_text_pos(SCORE_COUNT_X, SCORE_ROW_Y[row]);
-        draw_text(number_to_text(counts[row]).c_str());
-    }
-    for (int row = 0; row < 3; ++row) {
+        draw_text(texts[row].c_str());
         set_text_pos(SCORE_PERCENT_X, SCORE_ROW_Y[row]);
-        draw_text((number_to_text(counts[row] * 100 / total) + " %").c_str());
+        draw_text(texts[3 + row].c_str());
     }
     end_drawing();
 }
@@ -77,6 +72,18 @@ void blink_banner(int banner) {
 }
 
 }  // namespace
+
+std::array<std::string, 6> score_panel_texts() {
+    const int32_t counts[3] = {game.human_wins, game.cpu_wins, game.draw_count};
+    int32_t total = counts[0] + counts[1] + counts[2];
+    if (total == 0) total = 1;
+    std::array<std::string, 6> texts;
+    for (int row = 0; row < 3; ++row) {
+        texts[row] = number_to_text(counts[row]);
+        texts[3 + row] = number_to_text(counts[row] * 100 / total) + " %";
+    }
+    return texts;
+}
 
 void redraw_board_view() {
     blit_sprite(SPRITE_BACKDROP, 0, 0);
