@@ -1,0 +1,117 @@
+// The real backend: SDL2 on X11. This file starts and stops SDL, shows the
+// frames and keeps the clock; the window, the events, the drag loop and the
+// message box live in their own sdl_*.cpp files.
+#include <time.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "platform/sdl_state.h"
+#include "platform/window.h"
+
+SdlState& sdl_state() {
+    static SdlState state;
+    return state;
+}
+
+namespace {
+
+bool start_video() {
+    SdlState& s = sdl_state();
+    if (s.video_ready) return true;
+
+    // X11 only: without a display SDL_Init then fails, and the game ends
+    // silently instead of falling back to some other driver.
+    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // Keep the plain X framebuffer: with acceleration SDL recreates the X
+    // window behind a GL context, which drops its shape and its place.
+    SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+    // A close request is the game's to answer (EV_CLOSE); the window stays.
+    SDL_SetHint(SDL_HINT_QUIT_ON_LAST_WINDOW_CLOSE, "0");
+    // Signals keep their default meaning: SIGTERM ends the process at once,
+    // even in the middle of an animation or a search.
+    SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // The system's double click: second press within 500 ms and 4 pixels.
+    SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_TIME, "500");
+    SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");
+
+    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return false;
+    // The game reads keys, never text; no input method is needed.
+    SDL_StopTextInput();
+    sdl_prepare_events();
+    s.video_ready = true;
+    return true;
+}
+
+void show_frame(const uint32_t* pixels, int width, int height) {
+    SdlState& s = sdl_state();
+    if (!s.window || !pixels || width <= 0 || height <= 0) return;
+    SDL_Surface* surface = SDL_GetWindowSurface(s.window);
+    if (!surface) return;
+    const int w = std::min(width, surface->w);
+    const int h = std::min(height, surface->h);
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    // Stored pixels are 0x00RRGGBB, SDL's RGB888; a display of another
+    // format gets them converted on the way.
+    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, pixels, width * 4, surface->format->format,
+                      surface->pixels, surface->pitch);
+    if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    SDL_UpdateWindowSurface(s.window);
+}
+
+uint64_t monotonic_us() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
+}
+
+void sleep_for_us(uint64_t us) {
+    timespec left{time_t(us / 1000000u), long(us % 1000000u) * 1000};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
+    }
+}
+
+void stop_all() {
+    SdlState& s = sdl_state();
+    sdl_stop_timer();
+    sdl_close_window();
+    if (s.video_ready) SDL_Quit();
+    s.video_ready = false;
+    s.tick_pending = false;
+    s.tick_held = false;
+    s.paint_pending = false;
+}
+
+class SdlBackend final : public PlatformBackend {
+public:
+    bool init_screen() override { return start_video(); }
+    bool open_window(int x, int y, int width, int height, bool centred, const char* title) override {
+        return sdl_open_window(x, y, width, height, centred, title);
+    }
+    void show_window() override { sdl_show_window(); }
+    void set_shape(int width, int height, int corner_width, int corner_height) override {
+        sdl_set_shape(width, height, corner_width, corner_height);
+    }
+    void set_cursor(int shape) override { sdl_set_cursor(shape); }
+    void set_icon(const uint32_t* pixels, int width, int height) override {
+        sdl_set_icon(pixels, width, height);
+    }
+    void begin_drag() override { sdl_begin_drag(); }
+    void start_timer(int period_ms) override { sdl_start_timer(period_ms); }
+    BackendEvent next_event() override { return sdl_next_event(); }
+    bool pointer(int* x, int* y) override { return sdl_pointer(x, y); }
+    void present(const uint32_t* pixels, int width, int height) override {
+        show_frame(pixels, width, height);
+    }
+    uint64_t now_us() override { return monotonic_us(); }
+    void sleep_us(uint64_t us) override { sleep_for_us(us); }
+    void message_box(const char* caption, const char* text) override { sdl_message_box(caption, text); }
+    void shutdown() override { stop_all(); }
+};
+
+} // namespace
+
+PlatformBackend* sdl_backend() {
+    static SdlBackend backend;
+    return &backend;
+}

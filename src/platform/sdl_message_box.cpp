@@ -1,0 +1,22 @@
+// The modal message box: caption, text, one OK button, no icon.
+#include <cstdio>
+
+#include "platform/sdl_state.h"
+
+void sdl_message_box(const char* caption, const char* text) {
+    SdlState& s = sdl_state();
+    // SDL shows the box from a child process and waits for it; the game's
+    // window is kept behind it as its owner.
+    if (SDL_ShowSimpleMessageBox(0, caption ? caption : "", text ? text : "", s.window) != 0) {
+        // No display to show it on: the words still reach whoever runs us.
+        std::fprintf(stderr, "%s: %s\n", caption ? caption : "", text ? text : "");
+        return;
+    }
+    // While the box was up the game's window took no input, as a window
+    // disabled under a modal box takes none: what was typed or clicked on it
+    // meanwhile is dropped, not replayed now.
+    if (s.video_ready) {
+        SDL_PumpEvents();
+        SDL_FlushEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL);
+    }
+}

@@ -1,0 +1,74 @@
+// Private to the SDL backend (sdl_*.cpp): the one record its files share,
+// and the entry points each file offers the others.
+//
+// SDL draws and reads input; a few things SDL does not offer (the window's
+// shape, the live pointer, the drag loop's button state) are asked of the
+// X server directly, on SDL's own connection and always from the game's
+// thread.
+#pragma once
+#include <SDL.h>
+#include <X11/Xlib.h>
+
+#include <atomic>
+#include <cstdint>
+
+#include "platform/backend.h"
+
+struct SdlState {
+    bool video_ready = false;       // SDL_Init succeeded on an X display
+    SDL_Window* window = nullptr;
+    Display* x_display = nullptr;   // SDL's connection, borrowed, never closed here
+    ::Window x_window = 0;
+
+    SDL_Cursor* arrow = nullptr;
+    SDL_Cursor* hand = nullptr;
+
+    // Timer: the callback runs on SDL's timer thread and touches nothing but
+    // tick_pending and the event queue. tick_pending stays set from the push
+    // until the tick is reported (or dropped by a modal loop), so at most one
+    // tick exists at a time.
+    Uint32 tick_event = 0;          // registered SDL event type of a tick
+    SDL_TimerID timer = 0;
+    std::atomic<bool> tick_pending{false};
+    bool tick_held = false;         // dequeued, waiting for the queue to empty
+
+    // Repaint requests are merged: one stays queued until it is reported.
+    std::atomic<bool> paint_pending{false};
+
+    // Num Lock's modifier bit on this keyboard, and the modifier bits of the
+    // X key event that SDL is turning into a key event right now.
+    unsigned int num_lock_mask = 0;
+    unsigned int key_modifiers = 0;
+
+    // The outline last given to the X server; reapplying the same outline is
+    // skipped, since the game reapplies it on every repaint.
+    bool shape_applied = false;
+    int shape_width = 0, shape_height = 0, shape_corner_width = 0, shape_corner_height = 0;
+};
+
+SdlState& sdl_state();
+
+// sdl_window.cpp
+bool sdl_open_window(int x, int y, int width, int height, bool centred, const char* title);
+void sdl_show_window();
+void sdl_set_shape(int width, int height, int corner_width, int corner_height);
+void sdl_set_cursor(int shape);
+void sdl_set_icon(const uint32_t* pixels, int width, int height);
+bool sdl_pointer(int* x, int* y);
+void sdl_close_window();
+
+// sdl_events.cpp
+void sdl_prepare_events();  // after SDL_Init: tick event type, paint merging
+BackendEvent sdl_next_event();
+void sdl_start_timer(int period_ms);
+void sdl_stop_timer();
+// For the modal loops (drag, message box): waits up to wait_ms for events,
+// hands repaint requests to the game's hook and drops everything else, as
+// the system's own modal loops do.
+void sdl_pump_modal(int wait_ms);
+
+// sdl_drag.cpp
+void sdl_begin_drag();
+
+// sdl_message_box.cpp
+void sdl_message_box(const char* caption, const char* text);

@@ -1,0 +1,136 @@
+// The game's one window: placement, visibility, rounded shape, icon, pointer
+// shape and the live pointer position.
+#include <SDL_syswm.h>
+#include <X11/XKBlib.h>
+#include <X11/extensions/shape.h>
+#include <X11/keysym.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "platform/sdl_state.h"
+#include "platform/window.h"
+#include "platform/window_shape.h"
+
+bool sdl_open_window(int x, int y, int width, int height, bool centred, const char* title) {
+    SdlState& s = sdl_state();
+    if (!s.video_ready || s.window || width <= 0 || height <= 0) return false;
+
+    if (centred) {
+        // The primary screen's size, halved with integer division: a window
+        // larger than the screen starts at the screen's corner.
+        SDL_Rect screen{0, 0, width, height};
+        SDL_GetDisplayBounds(0, &screen);
+        x = screen.x + screen.w / 2 - std::min(width, screen.w) / 2;
+        y = screen.y + screen.h / 2 - std::min(height, screen.h) / 2;
+    }
+    SDL_Window* window = SDL_CreateWindow(title ? title : "", x, y, width, height,
+                                          SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    if (!window) return false;
+
+    SDL_SysWMinfo info;
+    SDL_VERSION(&info.version);
+    if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+        SDL_DestroyWindow(window);
+        return false;
+    }
+    s.window = window;
+    s.x_display = info.info.x11.display;
+    s.x_window = info.info.x11.window;
+    s.num_lock_mask = XkbKeysymToModifiers(s.x_display, XK_Num_Lock);
+    s.shape_applied = false;
+    return true;
+}
+
+void sdl_show_window() {
+    SdlState& s = sdl_state();
+    if (!s.window) return;
+    // Showing activates the window, as on the reference system, so that the
+    // keys reach it without a click first.
+    SDL_ShowWindow(s.window);
+    SDL_RaiseWindow(s.window);
+    SDL_SetWindowInputFocus(s.window);
+}
+
+void sdl_set_shape(int width, int height, int corner_width, int corner_height) {
+    SdlState& s = sdl_state();
+    if (!s.window) return;
+    // The game reapplies its shape on every repaint; setting it again on the
+    // X server would only cost a round of work (and, on some servers, another
+    // exposure), so an outline already in place is left alone.
+    if (s.shape_applied && s.shape_width == width && s.shape_height == height &&
+        s.shape_corner_width == corner_width && s.shape_corner_height == corner_height)
+        return;
+
+    const std::vector<RowSpan> rows = round_rect_rows(width, height, corner_width, corner_height);
+    std::vector<XRectangle> rects;
+    rects.reserve(rows.size());
+    for (size_t y = 0; y < rows.size(); ++y) {
+        const RowSpan& span = rows[y];
+        if (span.right <= span.left) continue;
+        rects.push_back(XRectangle{short(span.left), short(y), (unsigned short)(span.right - span.left), 1});
+    }
+    // The bounding shape alone: the X server then sends presses outside it to
+    // whatever lies below, so the cut corners are neither seen nor clickable.
+    XShapeCombineRectangles(s.x_display, s.x_window, ShapeBounding, 0, 0, rects.data(), int(rects.size()),
+                            ShapeSet, YXBanded);
+    XFlush(s.x_display);
+
+    s.shape_applied = true;
+    s.shape_width = width;
+    s.shape_height = height;
+    s.shape_corner_width = corner_width;
+    s.shape_corner_height = corner_height;
+}
+
+void sdl_set_cursor(int shape) {
+    SdlState& s = sdl_state();
+    if (!s.video_ready) return;
+    SDL_Cursor*& cursor = shape == CURSOR_HAND ? s.hand : s.arrow;
+    if (!cursor) cursor = SDL_CreateSystemCursor(shape == CURSOR_HAND ? SDL_SYSTEM_CURSOR_HAND : SDL_SYSTEM_CURSOR_ARROW);
+    if (cursor) SDL_SetCursor(cursor);
+}
+
+void sdl_set_icon(const uint32_t* pixels, int width, int height) {
+    SdlState& s = sdl_state();
+    if (!s.window || !pixels || width <= 0 || height <= 0) return;
+    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
+    if (!icon) return;
+    // Black is the transparent colour of every picture of the game.
+    for (int y = 0; y < height; ++y) {
+        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(icon->pixels) + y * icon->pitch);
+        for (int x = 0; x < width; ++x) {
+            const uint32_t rgb = pixels[y * width + x] & 0x00FFFFFFu;
+            row[x] = rgb == 0 ? 0u : (0xFF000000u | rgb);
+        }
+    }
+    SDL_SetWindowIcon(s.window, icon);
+    SDL_FreeSurface(icon);
+}
+
+bool sdl_pointer(int* x, int* y) {
+    SdlState& s = sdl_state();
+    if (!s.window) return false;
+    // Asked of the X server each time: SDL's own idea of the pointer follows
+    // its event queue, which lags behind (and misses synthetic input).
+    ::Window root = 0, child = 0;
+    int root_x = 0, root_y = 0, win_x = 0, win_y = 0;
+    unsigned int mask = 0;
+    if (!XQueryPointer(s.x_display, s.x_window, &root, &child, &root_x, &root_y, &win_x, &win_y, &mask))
+        return false;  // the pointer is on another screen
+    *x = win_x;
+    *y = win_y;
+    return true;
+}
+
+void sdl_close_window() {
+    SdlState& s = sdl_state();
+    if (s.arrow) SDL_FreeCursor(s.arrow);
+    if (s.hand) SDL_FreeCursor(s.hand);
+    s.arrow = s.hand = nullptr;
+    if (s.window) SDL_DestroyWindow(s.window);
+    s.window = nullptr;
+    s.x_display = nullptr;
+    s.x_window = 0;
+    s.shape_applied = false;
+}
