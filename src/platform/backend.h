@@ -51,6 +51,10 @@ struct PlatformBackend {
     virtual void shutdown() = 0;
 };
 
+// Where a centred window goes along one axis of the screen:
+// screen / 2 - min(window, screen) / 2, each half an integer division.
+int centred_origin(int screen_size, int window_size);
+
 // Called by a backend for a message that the system delivers outside
 // wait_event (a repaint during the drag loop): offers it to the game's hook.
 void platform_offer_to_hook(int32_t message, intptr_t first, intptr_t second);

@@ -30,6 +30,16 @@ void set_pen(int width, uint32_t colour);
 FontHandle load_font(const char* face, int size_pt, int style);
 FontHandle create_font_ex(const char* face, int cell_height, int weight, int angle);
 void release_font(FontHandle font);
+// What a font turned out to be, for tests and tools; false for a font that
+// does not exist (never made, released, or replaced in its slot).
+struct FontInfo {
+    std::string family;   // the face actually used
+    int em_height = 0;    // pixels, internal leading left out
+    int ascent = 0;       // pixels; the character cell is ascent + descent high
+    int descent = 0;
+    int quarter_turns = 0;  // text direction: 0 right, 1 up, 2 left, 3 down
+};
+bool font_info(FontHandle font, FontInfo* info);
 void select_font(FontHandle font);
 void set_text_pos(int x, int y);
 void draw_text(const char* text);  // UTF-8

@@ -1,0 +1,42 @@
+// What the platform core's own files share; nothing outside src/platform
+// includes this header.
+#pragma once
+#include <cstdint>
+#include "platform/backend.h"
+#include "platform/drawing.h"
+#include "platform/screen.h"
+
+// The drawing pass of drawing.cpp, read by text.cpp. Null when none is open.
+struct DrawingPass {
+    DrawTarget* target = nullptr;
+    int mode = 0;                 // DM_* flags
+    uint32_t text_colour = 0;     // packed
+    int x = 0;                    // the current position, shared by lines and text
+    int y = 0;
+    int pen_width = 1;
+    uint32_t pen_colour = 0;      // packed
+    FontHandle font = SYSTEM_FONT;
+};
+DrawingPass* open_drawing_pass();
+
+// screen.cpp: gives an open draw target back to its surface (end_drawing).
+void release_draw_target(DrawTarget* target);
+// Closes the drawing pass if it works on the given target (present_frame
+// takes the back buffer away from a pass left open on it).
+void end_drawing_on(const DrawTarget* target);
+
+// text.cpp: starts reading the font configuration on a helper thread, so
+// that the first text of the artwork does not wait for it. The game itself
+// stays on one thread: nothing else touches the fonts until it is done.
+void prepare_fonts_early();
+
+// The parts of shutdown_platform, in the order it calls them.
+void shutdown_screen();
+void shutdown_drawing();
+void shutdown_fonts();
+
+// Stored pixel (0x00RRGGBB) of a packed colour (red in the low byte), and back.
+constexpr uint32_t stored_pixel(uint32_t packed) {
+    return ((packed & 0xFFu) << 16) | (packed & 0xFF00u) | ((packed >> 16) & 0xFFu);
+}
+constexpr uint32_t packed_of_stored(uint32_t stored) { return stored_pixel(stored); }

@@ -1,0 +1,520 @@
+// Fonts and text: faces found with fontconfig, glyphs rasterised with
+// FreeType, anti-aliased coverage blended into the draw target.
+//
+// Resolved faces and rasterised glyphs are kept for the whole process: the
+// board view loads the same font on every redraw, and tests start many
+// games in one process, so a font load must cost a look-up, not a file
+// read. Font handles are what load_font and create_font_ex hand out; they
+// come and go, the glyphs stay.
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+#include FT_OUTLINE_H
+#include FT_TRUETYPE_TABLES_H
+
+#include <algorithm>
+#include <cctype>
+#include <cmath>
+#include <cstring>
+#include <future>
+#include <map>
+#include <memory>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "platform/drawing.h"
+#include "platform/platform_internal.h"
+
+namespace {
+
+// The display the fonts are measured for: 96 dots per inch.
+constexpr int DISPLAY_DPI = 96;
+constexpr int POINTS_PER_INCH = 72;
+constexpr int WEIGHT_NORMAL = 400;
+constexpr int WEIGHT_BOLD = 700;
+// Weights from this one up want a bold face (or an emboldened outline).
+constexpr int WEIGHT_WANTS_BOLD = 600;
+// The system font: a plain bold sans face with a 16-pixel cell.
+constexpr int SYSTEM_FONT_CELL = 16;
+constexpr uint32_t TEXT_BACKGROUND = 0x00FFFFFFu;  // stored white
+// Text the face must cover to be accepted: a symbol or dingbat face that
+// happens to carry a requested name is never used for letters.
+constexpr const char32_t* LATIN_PROBE = U"AZaz09é%!";
+// Slant of a synthesised italic, as FreeType's own oblique (about 12 degrees).
+constexpr FT_Fixed OBLIQUE_SHEAR = 0x0366A;
+
+// ----------------------------------------------------------------------------
+// Faces
+
+struct ResolvedFace {
+    std::string file;
+    int index = 0;
+    std::string family;
+    bool embolden = false;  // the file is lighter than the weight asked for
+    bool oblique = false;   // the file is upright but italic was asked for
+};
+
+struct Glyph {
+    std::vector<uint8_t> coverage;  // rows of width bytes
+    int width = 0, height = 0;
+    int left = 0, top = 0;          // bitmap corner relative to the pen on the baseline
+    int advance = 0;                // whole pixels
+};
+
+struct SizedFace {
+    FT_Face face = nullptr;
+    ResolvedFace resolved;
+    int em = 0;                     // pixels
+    int ascent = 0, descent = 0;    // pixels; the cell is ascent + descent high
+    int underline_position = 0;     // pixels below the baseline
+    int underline_thickness = 1;
+    std::unordered_map<char32_t, Glyph> glyphs;
+};
+
+struct FaceStore {
+    bool ready = false;
+    bool failed = false;
+    FT_Library library = nullptr;
+    std::map<std::string, ResolvedFace> resolved;             // by family|weight|italic
+    std::map<std::string, std::unique_ptr<SizedFace>> sized;  // by file|index|size|synthesis
+};
+
+FaceStore store;
+// Reading fontconfig's configuration takes milliseconds; it runs beside the
+// start-up (see prepare_fonts_early) and start_face_store waits for it.
+std::future<void> preparation;
+
+const ResolvedFace* resolve_face(const std::string& family, int weight, bool italic);
+
+void open_face_store() {
+    if (!FcInit() || FT_Init_FreeType(&store.library) != 0) {
+        store.failed = true;
+        return;
+    }
+    store.ready = true;
+}
+
+bool start_face_store() {
+    if (preparation.valid()) preparation.get();
+    if (!store.ready && !store.failed) open_face_store();
+    return store.ready;
+}
+
+bool same_name(const std::string& a, const std::string& b) {
+    return a.size() == b.size() &&
+           std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) { return std::tolower(x) == std::tolower(y); });
+}
+
+bool is_generic_family(const std::string& family) {
+    return family == "serif" || family == "sans-serif" || family == "sans" || family == "monospace";
+}
+
+struct Candidate {
+    const char* family;
+    int min_weight;  // a substitute for a heavy face is asked for bold
+};
+
+// The faces tried for a requested family, in order. The game's two faces
+// come with their usual free substitutes; "Impact" above all must never
+// fall to whatever fontconfig offers last, which can be a symbol face.
+std::vector<Candidate> candidates_for(const std::string& family) {
+    if (same_name(family, "Times New Roman"))
+        return {{"Times New Roman", 0}, {"Liberation Serif", 0}, {"Tinos", 0}, {"DejaVu Serif", 0}, {"serif", 0}};
+    if (same_name(family, "Impact"))
+        return {{"Impact", 0},
+                {"Liberation Sans Narrow", WEIGHT_BOLD},
+                {"Arimo", WEIGHT_BOLD},
+                {"DejaVu Sans Condensed", WEIGHT_BOLD},
+                {"sans-serif", WEIGHT_BOLD}};
+    return {{family.c_str(), 0}, {"sans-serif", 0}};
+}
+
+bool covers_latin(FcPattern* match) {
+    FcCharSet* charset = nullptr;
+    if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) != FcResultMatch) return false;
+    for (const char32_t* c = LATIN_PROBE; *c != 0; ++c)
+        if (!FcCharSetHasChar(charset, FcChar32(*c))) return false;
+    return true;
+}
+
+bool has_family(FcPattern* match, const std::string& family, std::string* found) {
+    FcChar8* name = nullptr;
+    for (int i = 0; FcPatternGetString(match, FC_FAMILY, i, &name) == FcResultMatch; ++i) {
+        if (i == 0) *found = reinterpret_cast<const char*>(name);
+        if (same_name(reinterpret_cast<const char*>(name), family)) {
+            *found = reinterpret_cast<const char*>(name);
+            return true;
+        }
+    }
+    return false;
+}
+
+// One fontconfig match for a family; true when it is that family (any
+// family for a generic name) and it can write Latin text.
+bool try_family(const Candidate& candidate, int weight, bool italic, ResolvedFace* out) {
+    const int wanted_weight = std::max(weight, candidate.min_weight);
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(candidate.family));
+    FcPatternAddInteger(pattern, FC_WEIGHT, FcWeightFromOpenType(wanted_weight));
+    FcPatternAddInteger(pattern, FC_SLANT, italic ? FC_SLANT_ITALIC : FC_SLANT_ROMAN);
+    FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
+    FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
+    FcDefaultSubstitute(pattern);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPatternDestroy(pattern);
+    if (match == nullptr) return false;
+
+    bool accepted = false;
+    std::string family;
+    FcChar8* file = nullptr;
+    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
+        (has_family(match, candidate.family, &family) || is_generic_family(candidate.family)) &&
+        covers_latin(match)) {
+        int index = 0, matched_weight = FC_WEIGHT_REGULAR, matched_slant = FC_SLANT_ROMAN;
+        FcPatternGetInteger(match, FC_INDEX, 0, &index);
+        FcPatternGetInteger(match, FC_WEIGHT, 0, &matched_weight);
+        FcPatternGetInteger(match, FC_SLANT, 0, &matched_slant);
+        out->file = reinterpret_cast<const char*>(file);
+        out->index = index;
+        out->family = family;
+        out->embolden = wanted_weight >= WEIGHT_WANTS_BOLD && matched_weight < FC_WEIGHT_DEMIBOLD;
+        out->oblique = italic && matched_slant == FC_SLANT_ROMAN;
+        accepted = true;
+    }
+    FcPatternDestroy(match);
+    return accepted;
+}
+
+const ResolvedFace* resolve_face(const std::string& family, int weight, bool italic) {
+    const std::string key = family + "|" + std::to_string(weight) + "|" + (italic ? "i" : "r");
+    auto found = store.resolved.find(key);
+    if (found != store.resolved.end()) return &found->second;
+    for (const Candidate& candidate : candidates_for(family)) {
+        ResolvedFace face;
+        if (try_family(candidate, weight, italic, &face)) return &store.resolved.emplace(key, face).first->second;
+    }
+    return nullptr;
+}
+
+int round_div(long numerator, long denominator) {
+    return int(std::lround(double(numerator) / double(denominator)));
+}
+
+// How a size is asked for: by the em (character height, leading left out)
+// or by the whole cell (ascent + descent).
+enum class SizeBy { Em, Cell };
+
+SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
+    const std::string key = resolved.file + "|" + std::to_string(resolved.index) + "|" + (by == SizeBy::Em ? "e" : "c") +
+                            std::to_string(pixels) + "|" + (resolved.embolden ? "b" : "") +
+                            (resolved.oblique ? "o" : "");
+    auto found = store.sized.find(key);
+    if (found != store.sized.end()) return found->second.get();
+
+    FT_Face face = nullptr;
+    if (FT_New_Face(store.library, resolved.file.c_str(), resolved.index, &face) != 0) return nullptr;
+    // The cell is the Windows ascent and descent of the face when it has
+    // them, which is what the reference metrics are made of.
+    long cell_ascent = face->ascender, cell_descent = -face->descender;
+    if (const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
+        os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0) {
+        cell_ascent = os2->usWinAscent;
+        cell_descent = os2->usWinDescent;
+    }
+    const long units = face->units_per_EM > 0 ? face->units_per_EM : 2048;
+    // The em in 1/64 pixels.
+    const long em64 = by == SizeBy::Em ? long(pixels) * 64 : long(pixels) * 64 * units / (cell_ascent + cell_descent);
+    if (em64 <= 0 || FT_Set_Char_Size(face, 0, em64, POINTS_PER_INCH, POINTS_PER_INCH) != 0) {
+        FT_Done_Face(face);
+        return nullptr;
+    }
+    auto sized = std::make_unique<SizedFace>();
+    sized->face = face;
+    sized->resolved = resolved;
+    sized->em = round_div(em64, 64);
+    sized->ascent = round_div(cell_ascent * em64, units * 64);
+    sized->descent = round_div(cell_descent * em64, units * 64);
+    if (by == SizeBy::Cell) sized->descent = pixels - sized->ascent;  // the cell is exactly what was asked
+    sized->underline_position = std::max(1, round_div(-long(face->underline_position) * em64, units * 64));
+    sized->underline_thickness = std::max(1, round_div(long(face->underline_thickness) * em64, units * 64));
+    return store.sized.emplace(key, std::move(sized)).first->second.get();
+}
+
+const Glyph& glyph_of(SizedFace& sized, char32_t code) {
+    auto found = sized.glyphs.find(code);
+    if (found != sized.glyphs.end()) return found->second;
+    Glyph& glyph = sized.glyphs[code];
+    FT_Face face = sized.face;
+    if (FT_Load_Char(face, FT_ULong(code), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return glyph;
+    FT_GlyphSlot slot = face->glyph;
+    FT_Pos extra_advance = 0;
+    if (slot->format == FT_GLYPH_FORMAT_OUTLINE) {
+        if (sized.resolved.embolden) {
+            // As much as FreeType's own emboldening: a 24th of the em.
+            const FT_Pos strength = FT_Pos(sized.em) * 64 / 24;
+            FT_Outline_EmboldenXY(&slot->outline, strength, 0);
+            extra_advance = strength;
+        }
+        if (sized.resolved.oblique) {
+            FT_Matrix shear = {0x10000, OBLIQUE_SHEAR, 0, 0x10000};
+            FT_Outline_Transform(&slot->outline, &shear);
+        }
+    }
+    if (FT_Render_Glyph(slot, FT_RENDER_MODE_NORMAL) != 0) return glyph;
+    const FT_Bitmap& bitmap = slot->bitmap;
+    glyph.width = int(bitmap.width);
+    glyph.height = int(bitmap.rows);
+    glyph.left = slot->bitmap_left;
+    glyph.top = slot->bitmap_top;
+    glyph.advance = int((slot->advance.x + extra_advance + 32) >> 6);
+    glyph.coverage.resize(size_t(glyph.width) * size_t(glyph.height));
+    for (int row = 0; row < glyph.height; ++row)
+        std::memcpy(&glyph.coverage[size_t(row) * size_t(glyph.width)], bitmap.buffer + ptrdiff_t(row) * bitmap.pitch,
+                    size_t(glyph.width));
+    return glyph;
+}
+
+// ----------------------------------------------------------------------------
+// Font handles
+
+struct Font {
+    bool alive = false;
+    SizedFace* face = nullptr;
+    int quarter_turns = 0;  // text direction: 0 right, 1 up, 2 left, 3 down
+    bool underline = false;
+    bool strikeout = false;
+};
+
+std::vector<Font> fonts;          // handle h is fonts[h - 1]
+FontHandle slot_zero = NO_FONT;   // the font of load_font
+Font system_font;
+
+Font* font_of(FontHandle handle) {
+    if (handle == SYSTEM_FONT) {
+        if (system_font.face == nullptr && start_face_store())
+            if (const ResolvedFace* resolved = resolve_face("sans-serif", WEIGHT_BOLD, false))
+                system_font.face = sized_face(*resolved, SizeBy::Cell, SYSTEM_FONT_CELL);
+        return system_font.face != nullptr ? &system_font : nullptr;
+    }
+    if (handle <= 0 || handle > int(fonts.size())) return nullptr;
+    return &fonts[size_t(handle) - 1];
+}
+
+FontHandle new_font(const std::string& family, SizeBy by, int pixels, int weight, bool italic, int quarter_turns,
+                    bool underline, bool strikeout) {
+    if (pixels <= 0 || !start_face_store()) return NO_FONT;
+    const ResolvedFace* resolved = resolve_face(family, weight, italic);
+    if (resolved == nullptr) return NO_FONT;
+    SizedFace* face = sized_face(*resolved, by, pixels);
+    if (face == nullptr) return NO_FONT;
+    Font font;
+    font.alive = true;
+    font.face = face;
+    font.quarter_turns = quarter_turns;
+    font.underline = underline;
+    font.strikeout = strikeout;
+    // The board view loads its font on every redraw; handles of released
+    // fonts are used again so the table stays small.
+    for (size_t i = 0; i < fonts.size(); ++i)
+        if (!fonts[i].alive) {
+            fonts[i] = font;
+            return FontHandle(i + 1);
+        }
+    fonts.push_back(font);
+    return FontHandle(fonts.size());
+}
+
+// ----------------------------------------------------------------------------
+// Drawing
+
+char32_t next_code_point(const unsigned char*& s) {
+    const unsigned char lead = *s++;
+    int extra = 0;
+    char32_t code = lead;
+    if (lead >= 0xF0 && lead < 0xF8) {
+        extra = 3;
+        code = lead & 0x07;
+    } else if (lead >= 0xE0) {
+        extra = 2;
+        code = lead & 0x0F;
+    } else if (lead >= 0xC0) {
+        extra = 1;
+        code = lead & 0x1F;
+    } else if (lead >= 0x80) {
+        return U'\uFFFD';  // a stray continuation byte
+    }
+    for (int i = 0; i < extra; ++i) {
+        if ((*s & 0xC0) != 0x80) return U'\uFFFD';
+        code = (code << 6) | (*s++ & 0x3F);
+    }
+    return code;
+}
+
+// Maps a pixel of horizontal text (u to the right, v down, from the cell's
+// top-left corner) onto the target for the font's direction, rotating about
+// the text position.
+struct TextPlacement {
+    int x, y;
+    int quarter_turns;
+    void map(int u, int v, int* tx, int* ty) const {
+        switch (quarter_turns) {
+        case 1: *tx = x + v; *ty = y - 1 - u; break;
+        case 2: *tx = x - 1 - u; *ty = y - 1 - v; break;
+        case 3: *tx = x - 1 - v; *ty = y + u; break;
+        default: *tx = x + u; *ty = y + v; break;
+        }
+    }
+};
+
+void cover_pixel(DrawTarget* target, int x, int y, uint32_t stored, int coverage) {
+    if (coverage <= 0 || x < 0 || y < 0 || x >= target->width || y >= target->height) return;
+    uint32_t& d = target->pixels[size_t(y) * size_t(target->pitch) + size_t(x)];
+    if (coverage >= 255) {
+        d = stored;
+        return;
+    }
+    uint32_t mixed = 0;
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int s = int((stored >> shift) & 0xFF), t = int((d >> shift) & 0xFF);
+        mixed |= uint32_t((s * coverage + t * (255 - coverage) + 127) / 255) << shift;
+    }
+    d = mixed;
+}
+
+void fill_cell_rect(DrawTarget* target, const TextPlacement& at, int u0, int v0, int width, int height, uint32_t stored) {
+    for (int v = v0; v < v0 + height; ++v)
+        for (int u = u0; u < u0 + width; ++u) {
+            int tx, ty;
+            at.map(u, v, &tx, &ty);
+            cover_pixel(target, tx, ty, stored, 255);
+        }
+}
+
+}  // namespace
+
+void prepare_fonts_early() {
+    if (store.ready || store.failed || preparation.valid()) return;
+    preparation = std::async(std::launch::async, [] {
+        open_face_store();
+        if (!store.ready) return;
+        // The faces the artwork asks for first.
+        resolve_face("Impact", WEIGHT_NORMAL, false);
+        resolve_face("Times New Roman", WEIGHT_NORMAL, false);
+        resolve_face("Times New Roman", WEIGHT_NORMAL, true);
+        resolve_face("Times New Roman", WEIGHT_BOLD, false);
+    });
+}
+
+FontHandle load_font(const char* face, int size_pt, int style) {
+    if (face == nullptr || size_pt <= 0) return NO_FONT;
+    // The character height at the display's resolution, to the nearest pixel.
+    const int em = int((long(size_pt) * DISPLAY_DPI + POINTS_PER_INCH / 2) / POINTS_PER_INCH);
+    // Made before the old one goes, so the new font never takes over the
+    // handle of the font it replaces.
+    const FontHandle made = new_font(face, SizeBy::Em, em, (style & FS_BOLD) != 0 ? WEIGHT_BOLD : WEIGHT_NORMAL,
+                                     (style & FS_ITALIC) != 0, 0, (style & FS_UNDERLINE) != 0,
+                                     (style & FS_STRIKEOUT) != 0);
+    release_font(slot_zero);
+    slot_zero = made;
+    return slot_zero;
+}
+
+FontHandle create_font_ex(const char* face, int cell_height, int weight, int angle) {
+    if (face == nullptr) return NO_FONT;
+    const SizeBy by = cell_height < 0 ? SizeBy::Em : SizeBy::Cell;
+    const int pixels = cell_height == 0 ? SYSTEM_FONT_CELL : std::abs(cell_height);
+    const int tenths = ((angle % 3600) + 3600) % 3600;
+    const int quarter_turns = ((tenths + 450) / 900) % 4;  // the game only turns by whole quarters
+    return new_font(face, by, pixels, weight > 0 ? weight : WEIGHT_NORMAL, false, quarter_turns, false, false);
+}
+
+void release_font(FontHandle font) {
+    if (font <= 0 || font > int(fonts.size())) return;
+    // A pass that still has the font selected keeps writing with it; the
+    // glyphs belong to the process-wide store, so nothing dangles.
+    fonts[size_t(font) - 1].alive = false;
+    if (font == slot_zero) slot_zero = NO_FONT;
+}
+
+void select_font(FontHandle font) {
+    DrawingPass* pass = open_drawing_pass();
+    if (pass == nullptr) return;
+    if (font == SYSTEM_FONT) {
+        pass->font = SYSTEM_FONT;
+        return;
+    }
+    const Font* f = font_of(font);
+    if (f != nullptr && f->alive) pass->font = font;
+}
+
+void set_text_pos(int x, int y) {
+    if (DrawingPass* pass = open_drawing_pass()) {
+        pass->x = x;
+        pass->y = y;
+    }
+}
+
+void draw_text(const char* text) {
+    DrawingPass* pass = open_drawing_pass();
+    if (pass == nullptr || text == nullptr || *text == 0) return;
+    Font* font = font_of(pass->font);
+    if (font == nullptr || font->face == nullptr) return;
+    SizedFace& face = *font->face;
+
+    std::vector<const Glyph*> glyphs;
+    int total = 0;
+    for (const unsigned char* s = reinterpret_cast<const unsigned char*>(text); *s != 0;) {
+        const Glyph& g = glyph_of(face, next_code_point(s));
+        glyphs.push_back(&g);
+        total += g.advance;
+    }
+    DrawTarget* target = pass->target;
+    const TextPlacement at{pass->x, pass->y, font->quarter_turns};
+    const int cell = face.ascent + face.descent;
+    const uint32_t stored = stored_pixel(pass->text_colour);
+    if ((pass->mode & DM_TRANSPARENT) == 0) fill_cell_rect(target, at, 0, 0, total, cell, TEXT_BACKGROUND);
+
+    int pen = 0;
+    for (const Glyph* g : glyphs) {
+        const int u0 = pen + g->left, v0 = face.ascent - g->top;
+        for (int row = 0; row < g->height; ++row)
+            for (int col = 0; col < g->width; ++col) {
+                int tx, ty;
+                at.map(u0 + col, v0 + row, &tx, &ty);
+                cover_pixel(target, tx, ty, stored, g->coverage[size_t(row) * size_t(g->width) + size_t(col)]);
+            }
+        pen += g->advance;
+    }
+    if (font->underline)
+        fill_cell_rect(target, at, 0, face.ascent + face.underline_position, total, face.underline_thickness, stored);
+    if (font->strikeout)
+        fill_cell_rect(target, at, 0, face.ascent - face.em / 3, total, face.underline_thickness, stored);
+
+    // The cursor moves along with the text.
+    switch (font->quarter_turns) {
+    case 1: pass->y -= total; break;
+    case 2: pass->x -= total; break;
+    case 3: pass->y += total; break;
+    default: pass->x += total; break;
+    }
+}
+
+bool font_info(FontHandle font, FontInfo* info) {
+    const Font* f = font_of(font);
+    if (f == nullptr || f->face == nullptr || (font != SYSTEM_FONT && !f->alive)) return false;
+    if (info != nullptr) {
+        info->family = f->face->resolved.family;
+        info->em_height = f->face->em;
+        info->ascent = f->face->ascent;
+        info->descent = f->face->descent;
+        info->quarter_turns = f->quarter_turns;
+    }
+    return true;
+}
+
+void shutdown_fonts() {
+    fonts.clear();
+    slot_zero = NO_FONT;
+}
