@@ -1,0 +1,176 @@
+// The real game in a real window on a private Xvfb, driven the way a person
+// drives it and checked by screenshot pixels. The expected pictures come
+// from the same artwork built headless in this process.
+#include <gtest/gtest.h>
+
+#include <X11/keysym.h>
+
+#include <vector>
+
+#include "art/artwork.h"
+#include "art/shade_canvas.h"
+#include "game/hot_zones.h"
+#include "platform/headless.h"
+#include "platform/screen.h"
+#include "platform/window.h"
+#include "xvfb_session.h"
+
+namespace {
+
+constexpr uint32_t ROOT_COLOUR = 0x204060;
+constexpr uint32_t HUMAN_DISC_CENTRE = 0xFFD06C;  // (255, 208, 108)
+constexpr uint32_t CPU_DISC_CENTRE = 0xFF6C6C;    // (255, 108, 108)
+
+// The game's pictures, built once by the headless backend.
+struct ExpectedArt {
+    std::vector<uint32_t> backdrop;  // 400 x 600
+    std::vector<uint32_t> moyen_hover;  // 106 x 36
+    ExpectedArt() {
+        headless_reset();
+        init_platform(headless_backend());
+        create_hot_zones();
+        init_screen_system();
+        const WindowHandle window = open_window(0, 0, 400, 600, WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "x");
+        open_window_screen(window, 0, 0, 400, 600, 0, 0, 0);
+        build_artwork();
+        int w = 0, h = 0;
+        const uint32_t* pixels = sprite_pixels(SPRITE_BACKDROP, &w, &h);
+        backdrop.assign(pixels, pixels + size_t(w) * size_t(h));
+        pixels = sprite_pixels(SPRITE_MOYEN_HOVER, &w, &h);
+        moyen_hover.assign(pixels, pixels + size_t(w) * size_t(h));
+        shutdown_platform();
+        free_hot_zones();
+        free_shade_canvas();
+    }
+    uint32_t at(int x, int y) const { return backdrop[size_t(y) * 400 + size_t(x)]; }
+};
+
+const ExpectedArt& expected_art() {
+    static const ExpectedArt art;
+    return art;
+}
+
+class GameE2E : public ::testing::Test {
+protected:
+    std::unique_ptr<e2e::XvfbSession> x;
+    e2e::ChildProcess game;
+    e2e::Rect window;
+
+    void SetUp() override {
+        x = e2e::XvfbSession::start(1280, 1024);
+        ASSERT_TRUE(x) << "Xvfb could not be started";
+        x->set_root_colour(ROOT_COLOUR);
+        // Test machines have no sound card; SDL's dummy output stands in
+        // for one, so the game opens its synthesiser as on a desktop.
+        e2e::ChildProcess::Options options;
+        options.set_env = {{"SDL_AUDIODRIVER", "dummy"}};
+        game = x->spawn({COLONNADE4_PATH}, options);
+        ASSERT_TRUE(game.started());
+        const auto id = x->wait_for_window("Colonnade4");
+        ASSERT_TRUE(id) << "no game window";
+        ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*id); }));
+        const auto geometry = x->window_geometry(*id);
+        ASSERT_TRUE(geometry);
+        window = *geometry;
+        // The first picture: the flat board beside the message area.
+        ASSERT_TRUE(wait_for_pixel(360, 225, expected_art().at(360, 225))) << dump("first-picture");
+    }
+
+    uint32_t pixel(int wx, int wy) { return x->pixel(window.x + wx, window.y + wy); }
+    bool wait_for_pixel(int wx, int wy, uint32_t rgb) {
+        return e2e::wait_until([&] { return pixel(wx, wy) == rgb; });
+    }
+    std::string dump(const std::string& name) {
+        const std::string path = ::testing::TempDir() + "colonnade4-" + name + ".ppm";
+        x->screenshot().save_ppm(path);
+        return "screenshot saved to " + path;
+    }
+    int cpu_discs_on_board() {
+        int n = 0;
+        for (int column = 0; column < 7; ++column)
+            for (int row = 0; row < 6; ++row) n += pixel(50 + 50 * column, 275 + 50 * row) == CPU_DISC_CENTRE;
+        return n;
+    }
+    void start_moyen_game() {
+        x->move_pointer(window.x + 80, window.y + 130);
+        x->move_pointer(window.x + 81, window.y + 131);
+        ASSERT_TRUE(wait_for_pixel(40, 135, expected_art().moyen_hover[23 * 106 + 13])) << dump("hover");
+        x->press_button();
+        x->release_button();
+        // The human is to move: the turn disc stands above column 0.
+        ASSERT_TRUE(wait_for_pixel(50, 225, HUMAN_DISC_CENTRE)) << dump("turn-disc");
+    }
+};
+
+TEST_F(GameE2E, WindowIsCentredRoundedAndShowsTheBoardWithoutBannerOrTurnDisc) {
+    EXPECT_EQ(window.width, 400);
+    EXPECT_EQ(window.height, 600);
+    EXPECT_EQ(window.x, 1280 / 2 - 200);
+    EXPECT_EQ(window.y, 1024 / 2 - 300);
+    // Outside the rounded corners the root shows; inside, the backdrop.
+    EXPECT_EQ(pixel(0, 0), ROOT_COLOUR);
+    EXPECT_EQ(pixel(398, 598), ROOT_COLOUR);
+    EXPECT_EQ(pixel(0, 300), 0xA0A0FFu) << "column 0 is never shaded";
+    const e2e::Image shot = x->screenshot({window.x, window.y, 400, 600});
+    int differing = 0;
+    for (int y = 50; y < 550; ++y)
+        for (int wx = 0; wx < 399; ++wx) {
+            const bool score_texts = wx >= 250 && y >= 115 && y < 190;
+            if (!score_texts && shot.at(wx, y) != expected_art().at(wx, y)) ++differing;
+        }
+    EXPECT_EQ(differing, 0) << dump("backdrop");
+    // No turn disc and no banner before a level is chosen.
+    EXPECT_EQ(pixel(50, 225), expected_art().at(50, 225));
+    EXPECT_EQ(pixel(225, 225), expected_art().at(225, 225));
+}
+
+TEST_F(GameE2E, LevelPressStartsAGameAndADigitKeyDropsAHumanDiscAndTheComputerReplies) {
+    start_moyen_game();
+    const int cpu_before = cpu_discs_on_board();
+    // Column 0 ("1") is empty whoever opened.
+    x->tap_key(XK_1);
+    ASSERT_TRUE(wait_for_pixel(50, 525, HUMAN_DISC_CENTRE)) << dump("human-disc");
+    ASSERT_TRUE(e2e::wait_until([&] { return cpu_discs_on_board() == cpu_before + 1; })) << dump("cpu-disc");
+    // The turn comes back to the human.
+    ASSERT_TRUE(wait_for_pixel(50, 225, HUMAN_DISC_CENTRE)) << dump("turn-back");
+
+    // The keypad plays the same way: keypad 7 drops into column 6.
+    x->tap_keypad_digit(7);
+    ASSERT_TRUE(e2e::wait_until([&] {
+        for (int row = 5; row >= 0; --row)
+            if (pixel(350, 275 + 50 * row) == HUMAN_DISC_CENTRE) return true;
+        return false;
+    })) << dump("keypad-disc");
+}
+
+TEST_F(GameE2E, EscapeEndsTheGameWithExitCodeZero) {
+    start_moyen_game();
+    x->tap_key(XK_Escape);
+    const auto status = game.wait_exit(e2e::Millis{5000});
+    ASSERT_TRUE(status) << "still running";
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+}
+
+TEST_F(GameE2E, CloseCrossEndsTheGame) {
+    x->move_pointer(window.x + 359, window.y + 36);
+    x->move_pointer(window.x + 360, window.y + 37);
+    ASSERT_TRUE(wait_for_pixel(360, 37, 0xC02020u)) << dump("red-cross");
+    x->click(window.x + 360, window.y + 37);
+    const auto status = game.wait_exit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
+TEST(GameWithoutDisplay, EndsSilentlyWithExitCodeZero) {
+    e2e::ChildProcess::Options options;
+    options.set_env = {{"DISPLAY", ":99999"}};
+    options.merge_stderr = true;
+    e2e::ChildProcess game = e2e::ChildProcess::start({COLONNADE4_PATH}, options);
+    const auto status = game.wait_exit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_FALSE(game.read_line(e2e::Millis{100})) << "nothing is written";
+}
+
+}  // namespace
