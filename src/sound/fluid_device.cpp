@@ -114,6 +114,7 @@ struct FluidDevice::State {
     // messages have been played into the synthesiser.
     std::atomic<fluid_synth_t*> sounding{nullptr};
     std::vector<float> mix;  // the callback's own scratch, sized at open
+    std::atomic<uint64_t> frames_rendered{0};
 
     bool open_tried = false;
     bool audio_subsystem = false;
@@ -181,6 +182,7 @@ void render_audio(void* userdata, Uint8* stream, int length) {
     fluid_synth_t* synth = s->sounding.load(std::memory_order_acquire);
     if (!synth) {
         std::memset(stream, 0, size_t(length));
+        s->frames_rendered += uint64_t(frames);
         return;
     }
     const int chunk = int(s->mix.size()) / OUTPUT_CHANNELS;
@@ -193,12 +195,14 @@ void render_audio(void* userdata, Uint8* stream, int length) {
             out[done * OUTPUT_CHANNELS + i] = int16_t(v * 32767.0f);
         }
     }
+    s->frames_rendered += uint64_t(frames);
 }
 
 bool open_audio(FluidDevice::State* s) {
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     s->audio_subsystem = true;
     s->mix.assign(size_t(BUFFER_FRAMES) * OUTPUT_CHANNELS, 0.0f);
+    s->frames_rendered = 0;
     SDL_AudioSpec wanted{};
     wanted.freq = SAMPLE_RATE;
     wanted.format = AUDIO_S16SYS;
@@ -287,6 +291,8 @@ bool FluidDevice::loaded() {
     std::lock_guard<std::mutex> lock(state->mutex);
     return state->load == Load::ready;
 }
+
+uint64_t FluidDevice::frames_rendered() { return state->frames_rendered.load(); }
 
 MidiDevice* fluid_midi_device() {
     static FluidDevice device(GM_SOUNDFONT_PATH);

@@ -8,6 +8,7 @@
 // the load fail after open has succeeded, the device stays open and silent:
 // the user already had the chance of the one box about sound.
 #pragma once
+#include <cstdint>
 #include <memory>
 #include <string>
 
@@ -33,6 +34,9 @@ struct FluidDevice final : MidiDevice {
     // True once the soundfont is loaded and messages go straight to the
     // synthesiser.
     bool loaded();
+    // Frames the audio output has taken from the synthesiser since open:
+    // the device's own clock, which tests use to know when a note was sent.
+    uint64_t frames_rendered();
 
     struct State;
 

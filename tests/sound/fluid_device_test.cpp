@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdint>
 #include <cstdlib>
@@ -66,14 +67,6 @@ public:
         return true;
     }
 
-    // Polls until the file grows and returns its new length: right after
-    // the driver has written, before it renders its next buffer.
-    uintmax_t wait_for_growth() const {
-        const uintmax_t before = frames();
-        wait_for_frames(before + 1);
-        return frames();
-    }
-
     // The left and right samples of every frame written so far.
     std::vector<int16_t> samples() const {
         std::ifstream in(path, std::ios::binary);
@@ -97,26 +90,53 @@ public:
     const std::string path;
 };
 
+// Polls the device's clock until it moves past `frames`; returns when.
+Clock::time_point wait_for_render_past(FluidDevice& device, uint64_t frames) {
+    const auto deadline = Clock::now() + DEADLINE;
+    while (device.frames_rendered() <= frames && Clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::microseconds(100));
+    }
+    return Clock::now();
+}
+
+// The note is sent just after the output has taken a buffer, the worst
+// moment: it must then wait for the whole next buffer. It has to start in
+// that buffer, with nothing but silence before it, and that buffer has to
+// come within 30 ms. A busy machine can hold up the output thread for a
+// moment, so the best of a few tries counts; a buffer too large for the
+// 30 ms fails them all.
 TEST(FluidDevice, ANoteIsHeardWithinThirtyMillisecondsAndNotBefore) {
-    DiskAudio audio;
-    FluidDevice device(GM_SOUNDFONT_PATH);
-    device.prepare();
-    ASSERT_TRUE(device.open());
-    ASSERT_TRUE(device.wait_until_loaded());
-    ASSERT_TRUE(device.send(PROGRAM_MARIMBA_ON_0));
-    ASSERT_TRUE(audio.wait_for_frames(100 * FRAMES_PER_MS));
+    constexpr int ATTEMPTS = 5;
+    auto best = std::chrono::milliseconds(1000);
+    for (int attempt = 1; attempt <= ATTEMPTS && best > std::chrono::milliseconds(MAX_ONSET_MS);
+         ++attempt) {
+        SCOPED_TRACE(attempt);
+        DiskAudio audio;
+        FluidDevice device(GM_SOUNDFONT_PATH);
+        device.prepare();
+        ASSERT_TRUE(device.open());
+        ASSERT_TRUE(device.wait_until_loaded());
+        ASSERT_TRUE(device.send(PROGRAM_MARIMBA_ON_0));
+        wait_for_render_past(device, 100 * FRAMES_PER_MS);
 
-    const uintmax_t sent_at = audio.wait_for_growth();
-    ASSERT_TRUE(device.send(NOTE_OFF_74));
-    ASSERT_TRUE(device.send(NOTE_ON_74));
-    ASSERT_TRUE(audio.wait_for_frames(sent_at + 200 * FRAMES_PER_MS));
-    device.close();
+        wait_for_render_past(device, device.frames_rendered());
+        const uint64_t sent_at = device.frames_rendered();
+        const auto sent = Clock::now();
+        ASSERT_TRUE(device.send(NOTE_OFF_74));
+        ASSERT_TRUE(device.send(NOTE_ON_74));
+        const auto rendered = wait_for_render_past(device, sent_at);
+        ASSERT_TRUE(audio.wait_for_frames(sent_at + 200 * FRAMES_PER_MS));
+        device.close();
 
-    const long onset = audio.first_sounding_frame();
-    ASSERT_GE(onset, 0) << "the note was never heard";
-    EXPECT_GE(uintmax_t(onset), sent_at) << "sound before the note was sent";
-    EXPECT_LE(uintmax_t(onset), sent_at + MAX_ONSET_MS * FRAMES_PER_MS)
-        << "heard " << (onset - long(sent_at)) / FRAMES_PER_MS << " ms after sending";
+        const long onset = audio.first_sounding_frame();
+        ASSERT_GE(onset, 0) << "the note was never heard";
+        EXPECT_GE(uint64_t(onset), sent_at) << "sound before the note was sent";
+        EXPECT_LE(uint64_t(onset), sent_at + MAX_ONSET_MS * FRAMES_PER_MS)
+            << "the note came " << (onset - long(sent_at)) / FRAMES_PER_MS
+            << " ms of audio after it was sent";
+        best = std::min(best, std::chrono::duration_cast<std::chrono::milliseconds>(rendered - sent));
+    }
+    EXPECT_LE(best.count(), MAX_ONSET_MS) << "the output takes too long to render a note";
 }
 
 TEST(FluidDevice, NotesSentBeforeTheSoundfontIsInAreHeardOnceItIs) {
