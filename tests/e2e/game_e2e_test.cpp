@@ -162,6 +162,33 @@ TEST_F(GameE2E, CloseCrossEndsTheGame) {
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
+TEST(GameWithoutSound, ShowsTheOneBoxThenPlaysSilently) {
+    auto x = e2e::XvfbSession::start(1280, 1024);
+    ASSERT_TRUE(x);
+    e2e::ChildProcess::Options options;
+    options.set_env = {{"SDL_AUDIODRIVER", "no-such-output"}};
+    e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
+    const auto box = x->wait_for_window("Problème");
+    ASSERT_TRUE(box) << "no box about the sound device";
+    ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*box); }));
+    x->focus_window(*box);
+    x->tap_key(XK_Return);
+    ASSERT_TRUE(e2e::wait_until([&] { return !x->window_exists(*box) || !x->window_viewable(*box); }));
+    // The game goes on: its picture shows, and a game can be started.
+    const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == expected_art().at(360, 225); }));
+    x->move_pointer(wx + 80, wy + 130);
+    x->move_pointer(wx + 81, wy + 131);
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == expected_art().moyen_hover[23 * 106 + 13]; }));
+    x->click(wx + 81, wy + 131);
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; }));
+    EXPECT_FALSE(x->find_window("Problème")) << "no second box";
+    x->tap_key(XK_Escape);
+    const auto status = game.wait_exit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+}
+
 TEST(GameWithoutDisplay, EndsSilentlyWithExitCodeZero) {
     e2e::ChildProcess::Options options;
     options.set_env = {{"DISPLAY", ":99999"}};
