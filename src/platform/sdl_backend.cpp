@@ -31,6 +31,9 @@ bool start_video() {
     // Signals keep their default meaning: SIGTERM ends the process at once,
     // even in the middle of an animation or a search.
     SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+    // A press that brings the window the focus is a press all the same (SDL
+    // would drop one that comes within a few ms of the focus change).
+    SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
     // The system's double click: second press within 500 ms and 4 pixels.
     SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_TIME, "500");
     SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");

@@ -39,9 +39,14 @@ void sdl_begin_drag() {
     PointerNow start;
     int origin_x = 0, origin_y = 0;
     if (!read_pointer(s, &start) || !start.held || !window_origin(s, &origin_x, &origin_y)) return;
-
-    // The window keeps its offset to the pointer: it moves by exactly the
-    // pointer's travel since the press.
+    // The grip is where the button went down, not where the pointer has got
+    // to by the time the game handles the press: the window moves by exactly
+    // the pointer's travel since the press, and the point pressed stays
+    // under the pointer.
+    if (s.press_known) {
+        start.x = origin_x + s.press_x;
+        start.y = origin_y + s.press_y;
+    }
     int placed_x = origin_x, placed_y = origin_y;
     PointerNow now = start;
     for (;;) {

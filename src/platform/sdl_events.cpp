@@ -100,6 +100,12 @@ BackendEvent button_event(const SDL_MouseButtonEvent& e, bool down) {
     BackendEvent out{0, button_flags(held), packed_position(e.x, e.y)};
     switch (e.button) {
     case SDL_BUTTON_LEFT:
+        if (down) {
+            SdlState& s = sdl_state();
+            s.press_known = true;
+            s.press_x = e.x;
+            s.press_y = e.y;
+        }
         out.code = !down ? EV_LBUTTON_UP : double_click ? EV_LBUTTON_DBLCLK : EV_LBUTTON_DOWN;
         break;
     case SDL_BUTTON_RIGHT:

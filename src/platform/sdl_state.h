@@ -40,6 +40,11 @@ struct SdlState {
     unsigned int num_lock_mask = 0;
     unsigned int key_modifiers = 0;
 
+    // Where the left button last went down, in client coordinates: the grip
+    // of a window drag that the press starts.
+    bool press_known = false;
+    int press_x = 0, press_y = 0;
+
     // The outline last given to the X server; reapplying the same outline is
     // skipped, since the game reapplies it on every repaint.
     bool shape_applied = false;

@@ -39,6 +39,8 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     s.x_window = info.info.x11.window;
     s.num_lock_mask = XkbKeysymToModifiers(s.x_display, XK_Num_Lock);
     s.shape_applied = false;
+    // The window starts with the standard arrow, not whatever the root shows.
+    sdl_set_cursor(CURSOR_ARROW);
     return true;
 }
 

@@ -11,10 +11,11 @@
 //     box open / box closed                   around the message box (key M)
 //     busy start / busy done                  around a busy spell (key B)
 //     tick-after-busy 3 ms                    the first ticks after it, in ms since it ended
+//     cursor hand / cursor arrow              the pointer shape was set (keys H and A)
 //     bye                                     Escape: the probe ends with exit code 0
 //
 // Key B keeps the probe busy, reading no events, until the pointer rests on
-// the client point (150, 450), then 200 ms more: events and ticks that come
+// the client point (150, 450), then half a second more: events and ticks that come
 // meanwhile wait in the queue.
 #include <cstdio>
 
@@ -74,7 +75,7 @@ void set_icon() {
 void busy_spell() {
     say("busy start");
     while (mouse_x() != BUSY_POINT_X || mouse_y() != BUSY_POINT_Y) delay_ms(10);
-    delay_ms(200);
+    delay_ms(500);
     say("busy done");
 }
 
@@ -132,6 +133,7 @@ int main() {
             ticks_to_report = TICKS_REPORTED_AFTER_BUSY;
         } else if (code == EV_KEY_DOWN && (key == KEY_H || key == KEY_A)) {
             set_window_cursor(the_window, key == KEY_H ? CURSOR_HAND : CURSOR_ARROW);
+            say(key == KEY_H ? "cursor hand" : "cursor arrow");
         } else if (code == EV_LBUTTON_DOWN && !probe::inside(probe::ZONE, mouse_x(), mouse_y())) {
             say("drag begin");
             dragging = true;

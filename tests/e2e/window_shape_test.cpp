@@ -1,27 +1,17 @@
-// The rounded outline, without a display. The expected corner is the one
-// that Windows gives CreateRoundRectRgn (0, 0, 400, 600, 100, 100): the
-// region keeps x 0..398 and y 0..598, and its top rows start this far in.
+// The rounded outline, without a display.
 #include <gtest/gtest.h>
 
+#include "game_outline.h"
 #include "platform/window_shape.h"
 
 namespace {
 
-// Inset of rows 0..49 of the top corners; the bottom corners mirror them
-// about row 299 (row 598 - y has the inset of row y).
-constexpr int GAME_CORNER_INSETS[50] = {43, 38, 34, 32, 29, 27, 25, 24, 22, 21, 20, 18, 17, 16, 15, 14, 13,
-                                        12, 11, 11, 10, 9,  8,  8,  7,  6,  6,  5,  5,  4,  4,  4,  3,  3,
-                                        2,  2,  2,  2,  1,  1,  1,  1,  1,  0,  0,  0,  0,  0,  0,  0};
-
 TEST(WindowShape, GameOutlineRowByRow) {
     const std::vector<RowSpan> rows = round_rect_rows(400, 600, 100, 100);
-    ASSERT_EQ(rows.size(), 599u);  // rows 0..598; row 599 is outside
-    for (int y = 0; y < 599; ++y) {
-        int inset = 0;
-        if (y < 50) inset = GAME_CORNER_INSETS[y];
-        if (598 - y < 50) inset = GAME_CORNER_INSETS[598 - y];
-        EXPECT_EQ(rows[size_t(y)].left, inset) << "row " << y;
-        EXPECT_EQ(rows[size_t(y)].right, 399 - inset) << "row " << y;  // column 399 is outside
+    ASSERT_EQ(rows.size(), size_t(game_outline::LAST_ROW + 1));
+    for (int y = 0; y <= game_outline::LAST_ROW; ++y) {
+        EXPECT_EQ(rows[size_t(y)].left, game_outline::inset(y)) << "row " << y;
+        EXPECT_EQ(rows[size_t(y)].right, game_outline::RIGHT_END - game_outline::inset(y)) << "row " << y;
     }
 }
 

@@ -5,6 +5,7 @@
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/XTest.h>
+#include <X11/extensions/Xfixes.h>
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 #include <fcntl.h>
@@ -427,6 +428,14 @@ std::pair<int, int> XvfbSession::pointer() {
     unsigned int mask = 0;
     XQueryPointer(display_, DefaultRootWindow(display_), &root, &child, &rx, &ry, &wx, &wy, &mask);
     return {rx, ry};
+}
+
+unsigned long XvfbSession::cursor_serial() {
+    XFixesCursorImage* image = XFixesGetCursorImage(display_);
+    if (!image) return 0;
+    const unsigned long serial = image->cursor_serial;
+    XFree(image);
+    return serial;
 }
 
 namespace {

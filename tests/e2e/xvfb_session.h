@@ -156,6 +156,8 @@ public:
     void tap_keypad_digit(int digit);
     // Where the pointer is, on the root window.
     std::pair<int, int> pointer();
+    // The pointer shape shown now: each distinct shape has its own number.
+    unsigned long cursor_serial();
 
     // Top-level windows by title (_NET_WM_NAME or WM_NAME, exact match).
     std::optional<XWindowId> find_window(const std::string& title);

@@ -1,0 +1,417 @@
+// The real backend under a private X server, driven from outside as a
+// person would: the probe program opens the game's window, shows a known
+// picture and reports what the platform hands it.
+#include <X11/keysym.h>
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+
+#include "game_outline.h"
+#include "probe_picture.h"
+#include "xvfb_session.h"
+
+namespace {
+
+using e2e::ChildProcess;
+using e2e::Image;
+using e2e::Millis;
+using e2e::Rect;
+using e2e::XvfbSession;
+using e2e::XWindowId;
+
+// Odd screen sizes, so that centring shows its integer halves:
+// 1279 / 2 - 400 / 2 = 439 and 1023 / 2 - 600 / 2 = 211.
+constexpr int SCREEN_WIDTH = 1279;
+constexpr int SCREEN_HEIGHT = 1023;
+constexpr Rect CENTRED_WINDOW = {439, 211, 400, 600};
+// What shows where no window is; no pixel of the probe's picture is this.
+constexpr uint32_t ROOT_COLOUR = 0x123456;
+
+struct ProbeEvent {
+    int code = 0;
+    long key = 0;
+    int x = 0, y = 0;
+};
+
+std::optional<ProbeEvent> parse_event(const std::string& line) {
+    ProbeEvent e;
+    if (std::sscanf(line.c_str(), "ev %x key %lx x %d y %d", &e.code, &e.key, &e.x, &e.y) != 4) return std::nullopt;
+    return e;
+}
+
+bool is_event(const std::string& line, int code) {
+    const std::optional<ProbeEvent> e = parse_event(line);
+    return e && e->code == code;
+}
+
+// The first pixel of a shot of the window that is not what it should be:
+// the probe's picture inside the game's outline, the root colour outside.
+std::string first_wrong_pixel(const Image& shot) {
+    for (int y = 0; y < shot.height; ++y)
+        for (int x = 0; x < shot.width; ++x) {
+            const uint32_t want = game_outline::covers(x, y) ? probe::expected_rgb(x, y) : ROOT_COLOUR;
+            if (shot.at(x, y) != want) {
+                char text[120];
+                std::snprintf(text, sizeof text, "window pixel (%d, %d) is %06X, expected %06X", x, y,
+                              unsigned(shot.at(x, y)), unsigned(want));
+                return text;
+            }
+        }
+    return {};
+}
+
+class PlatformProbe : public ::testing::Test {
+protected:
+    void SetUp() override {
+        x_ = XvfbSession::start(SCREEN_WIDTH, SCREEN_HEIGHT);
+        ASSERT_TRUE(x_) << "Xvfb could not be started";
+        x_->set_root_colour(ROOT_COLOUR);
+        probe_ = x_->spawn({PLATFORM_PROBE_PATH});
+        ASSERT_TRUE(probe_.wait_for_line_starting("ready")) << probe_.transcript();
+        const std::optional<XWindowId> window = x_->wait_for_window("Colonnade4");
+        ASSERT_TRUE(window) << "no window titled Colonnade4";
+        window_ = *window;
+        // The first repaint has run the hook: shape applied, picture shown.
+        ASSERT_TRUE(probe_.wait_for_line_starting("paint")) << probe_.transcript();
+    }
+
+    Rect geometry() {
+        const std::optional<Rect> g = x_->window_geometry(window_);
+        return g ? *g : Rect{};
+    }
+
+    // Screen position of a client point.
+    void move_to_client(int cx, int cy) {
+        const Rect g = geometry();
+        x_->move_pointer(g.x + cx, g.y + cy);
+    }
+
+    // The next event line with this code; lines before it are kept in the
+    // transcript.
+    std::optional<ProbeEvent> next_event(int code) {
+        const std::optional<std::string> line =
+            probe_.wait_for_line([code](const std::string& l) { return is_event(l, code); });
+        if (!line) return std::nullopt;
+        return parse_event(*line);
+    }
+
+    // Waits until the window shows the probe's picture in the game's outline;
+    // on failure the shot is saved for a look.
+    void expect_picture_at(const Rect& where, const char* dump_name) {
+        std::string wrong;
+        Image shot;
+        const bool shown = e2e::wait_until([&] {
+            shot = x_->screenshot(Rect{where.x, where.y, probe::WIDTH, probe::HEIGHT});
+            wrong = shot.width == probe::WIDTH && shot.height == probe::HEIGHT ? first_wrong_pixel(shot)
+                                                                                : "window not fully on screen";
+            return wrong.empty();
+        });
+        if (!shown) {
+            const std::string path = ::testing::TempDir() + dump_name;
+            shot.save_ppm(path);
+            ADD_FAILURE() << wrong << " (shot saved to " << path << ")";
+        }
+    }
+
+    std::unique_ptr<XvfbSession> x_;
+    ChildProcess probe_;
+    XWindowId window_ = 0;
+};
+
+TEST_F(PlatformProbe, WindowIsCentredBorderlessAndShowsThePictureInItsRoundedShape) {
+    EXPECT_EQ(geometry(), CENTRED_WINDOW);
+    expect_picture_at(CENTRED_WINDOW, "centred_window.ppm");
+}
+
+TEST_F(PlatformProbe, ShapeIsTheRoundRectangleRowByRow) {
+    std::vector<int> left(600, -1), right(600, -1);
+    for (const Rect& r : x_->window_shape(window_))
+        for (int y = r.y; y < r.y + r.height; ++y) {
+            ASSERT_GE(y, 0);
+            ASSERT_LT(y, 600);
+            EXPECT_EQ(left[size_t(y)], -1) << "row " << y << " covered twice";
+            left[size_t(y)] = r.x;
+            right[size_t(y)] = r.x + r.width;
+        }
+    for (int y = 0; y <= game_outline::LAST_ROW; ++y) {
+        EXPECT_EQ(left[size_t(y)], game_outline::inset(y)) << "row " << y;
+        EXPECT_EQ(right[size_t(y)], game_outline::RIGHT_END - game_outline::inset(y)) << "row " << y;
+    }
+    EXPECT_EQ(left[599], -1) << "the bottom row is outside the shape";
+}
+
+TEST_F(PlatformProbe, ReapplyingTheShapeOnRepaintRaisesNoFurtherRepaint) {
+    // Anything queued behind the first repaint arrives before this key.
+    x_->tap_key(XK_z);
+    ASSERT_TRUE(next_event(0x0100)) << probe_.transcript();
+    const auto& lines = probe_.lines();
+    EXPECT_EQ(std::count(lines.begin(), lines.end(), "paint drag=0"), 1) << probe_.transcript();
+}
+
+TEST_F(PlatformProbe, PointerMovesAndPressesArriveWithTheirClientPosition) {
+    move_to_client(150, 300);  // inside the zone: presses there do not drag
+    // The window may still be reporting the pointer's arrival at its first
+    // place; the move shows in a move event read where the pointer now is.
+    EXPECT_TRUE(probe_.wait_for_line([](const std::string& l) {
+        const std::optional<ProbeEvent> e = parse_event(l);
+        return e && e->code == 0x0200 && e->x == 150 && e->y == 300;
+    })) << probe_.transcript();
+
+    x_->press_button();
+    std::optional<ProbeEvent> e = next_event(0x0201);
+    ASSERT_TRUE(e) << probe_.transcript();
+    EXPECT_EQ(e->x, 150);
+    EXPECT_EQ(e->y, 300);
+    x_->release_button();
+    ASSERT_TRUE(next_event(0x0202)) << probe_.transcript();
+    EXPECT_EQ(probe_.transcript().find("drag begin"), std::string::npos);
+    EXPECT_EQ(geometry(), CENTRED_WINDOW);
+}
+
+TEST_F(PlatformProbe, SecondPressOfADoubleClickIsADoubleClick) {
+    const Rect g = geometry();
+    x_->double_click(g.x + 200, g.y + 300);
+    const std::optional<std::string> last = probe_.wait_for_line([](const std::string& l) { return is_event(l, 0x0203); });
+    ASSERT_TRUE(last) << probe_.transcript();
+    std::vector<int> presses;
+    for (const std::string& line : probe_.lines()) {
+        const std::optional<ProbeEvent> e = parse_event(line);
+        if (e && (e->code == 0x0201 || e->code == 0x0202 || e->code == 0x0203)) presses.push_back(e->code);
+    }
+    EXPECT_EQ(presses, (std::vector<int>{0x0201, 0x0202, 0x0203}));
+}
+
+TEST_F(PlatformProbe, KeysArriveAsTheirKeyCodes) {
+    struct Case {
+        e2e::KeySymbol key;
+        bool num_lock;
+        long code;
+    };
+    const Case cases[] = {
+        {XK_1, false, 0x31}, {XK_4, false, 0x34}, {XK_7, false, 0x37}, {XK_1, true, 0x31},
+        {XK_KP_1, true, 0x61}, {XK_KP_4, true, 0x64}, {XK_KP_7, true, 0x67},
+        // Without Num Lock the keypad keys are cursor keys (here End, Left,
+        // Home), nothing the game would play.
+        {XK_KP_1, false, 0x23}, {XK_KP_4, false, 0x25}, {XK_KP_7, false, 0x24},
+    };
+    for (const Case& c : cases) {
+        ASSERT_TRUE(x_->set_num_lock(c.num_lock));
+        x_->tap_key(c.key);
+        const std::optional<ProbeEvent> down = next_event(0x0100);
+        ASSERT_TRUE(down) << probe_.transcript();
+        EXPECT_EQ(down->key, c.code) << "keysym " << std::hex << c.key << " num lock " << c.num_lock;
+        const std::optional<ProbeEvent> up = next_event(0x0101);
+        ASSERT_TRUE(up) << probe_.transcript();
+        EXPECT_EQ(up->key, c.code);
+    }
+}
+
+TEST_F(PlatformProbe, KeypadDigitsWithNumLockQueuedBehindALockChangeKeepTheirOwnState) {
+    // All typed before the probe reads any of them: each key is reported with
+    // the Num Lock state it was pressed with.
+    x_->tap_keypad_digit(4);
+    x_->set_num_lock(false);
+    x_->tap_key(XK_KP_4);
+    x_->tap_keypad_digit(4);
+    long codes[3] = {};
+    for (long& code : codes) {
+        const std::optional<ProbeEvent> e = next_event(0x0100);
+        ASSERT_TRUE(e) << probe_.transcript();
+        code = e->key;
+    }
+    EXPECT_EQ(codes[0], 0x64);
+    EXPECT_EQ(codes[1], 0x25);
+    EXPECT_EQ(codes[2], 0x64);
+}
+
+TEST_F(PlatformProbe, HoldingAKeyRepeatsKeyDown) {
+    x_->key_down(XK_5);
+    int downs = 0;
+    const bool repeated = probe_.wait_for_line([&](const std::string& l) {
+        const std::optional<ProbeEvent> e = parse_event(l);
+        if (e && e->code == 0x0100 && e->key == 0x35) ++downs;
+        return downs >= 3;
+    }).has_value();
+    x_->key_up(XK_5);
+    EXPECT_TRUE(repeated) << probe_.transcript();
+    ASSERT_TRUE(next_event(0x0101));
+}
+
+TEST_F(PlatformProbe, PointerOutsideTheClientAreaReadsMinusOne) {
+    // The probe prints mouse_x and mouse_y for the key event that follows
+    // each move; keys reach the window wherever the pointer is.
+    struct Case {
+        int cx, cy;
+        int want_x, want_y;
+    };
+    const Case cases[] = {
+        {400, 600, 400, 600},  // the right and bottom edges count as inside
+        {0, 0, 0, 0},          // a cut corner is still the client area
+        {401, 300, -1, -1},
+        {200, 601, -1, -1},
+        {-1, 300, -1, -1},
+    };
+    for (const Case& c : cases) {
+        move_to_client(c.cx, c.cy);
+        x_->tap_key(XK_z);
+        const std::optional<ProbeEvent> e = next_event(0x0100);
+        ASSERT_TRUE(e) << probe_.transcript();
+        EXPECT_EQ(e->x, c.want_x) << "at " << c.cx << ", " << c.cy;
+        EXPECT_EQ(e->y, c.want_y) << "at " << c.cx << ", " << c.cy;
+    }
+}
+
+TEST_F(PlatformProbe, EscapeEndsTheProbeWithExitCodeZero) {
+    x_->tap_key(XK_Escape);
+    const std::optional<ProbeEvent> e = next_event(0x0100);
+    ASSERT_TRUE(e) << probe_.transcript();
+    EXPECT_EQ(e->key, 0x1B);
+    EXPECT_TRUE(probe_.wait_for_line_starting("bye"));
+    const std::optional<int> status = probe_.wait_exit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status));
+    EXPECT_EQ(WEXITSTATUS(*status), 0);
+}
+
+TEST_F(PlatformProbe, DragOutsideTheZoneMovesTheWindowByThePointersTravel) {
+    const Rect start = geometry();
+    move_to_client(60, 450);
+    x_->press_button();
+    ASSERT_TRUE(probe_.wait_for_line_starting("drag begin")) << probe_.transcript();
+    // Partly off the screen and back: the part that was off must be painted
+    // again, by the hook, while the drag goes on.
+    // The pointer stays on the screen (it cannot leave it): at most 499 left.
+    const int step_x[] = {-100, -300, -480, -300, 0, 37};
+    const int step_y[] = {10, 20, 30, 30, 23, 23};
+    for (size_t i = 0; i < std::size(step_x); ++i) {
+        x_->move_pointer(start.x + 60 + step_x[i], start.y + 450 + step_y[i]);
+        ASSERT_TRUE(e2e::wait_until([&] {
+            const Rect g = geometry();
+            return g.x == start.x + step_x[i] && g.y == start.y + step_y[i];
+        })) << "step " << i << "\n" << probe_.transcript();
+    }
+    EXPECT_TRUE(probe_.wait_for_line_starting("paint drag=1")) << probe_.transcript();
+    x_->release_button();
+    ASSERT_TRUE(probe_.wait_for_line_starting("drag end")) << probe_.transcript();
+
+    const Rect moved{start.x + 37, start.y + 23, 400, 600};
+    EXPECT_EQ(geometry(), moved);
+    expect_picture_at(moved, "dragged_window.ppm");
+    // The probe listens again, and the release went with the drag.
+    x_->tap_key(XK_z);
+    ASSERT_TRUE(next_event(0x0100)) << probe_.transcript();
+    for (const std::string& line : probe_.lines()) EXPECT_FALSE(is_event(line, 0x0202)) << probe_.transcript();
+}
+
+TEST_F(PlatformProbe, CloseRequestIsReportedAndTheWindowStays) {
+    x_->request_close(window_);
+    ASSERT_TRUE(next_event(0x0010)) << probe_.transcript();
+    EXPECT_TRUE(x_->window_viewable(window_));
+    x_->tap_key(XK_z);
+    EXPECT_TRUE(next_event(0x0100)) << probe_.transcript();
+}
+
+TEST_F(PlatformProbe, TimerTicksWaitBehindOtherEventsAndNeverPileUp) {
+    ASSERT_TRUE(probe_.wait_for_line_starting("tick 1")) << probe_.transcript();
+    x_->tap_key(XK_b);
+    ASSERT_TRUE(probe_.wait_for_line_starting("busy start")) << probe_.transcript();
+    // While the probe reads nothing: a key, then the pointer to the point
+    // that ends the busy spell. Ticks fall due meanwhile.
+    x_->tap_key(XK_x);
+    move_to_client(150, 450);
+    ASSERT_TRUE(probe_.wait_for_line_starting("busy done")) << probe_.transcript();
+
+    // The tick that fell due first still comes after the key.
+    std::optional<std::string> line;
+    while ((line = probe_.read_line()) && line->rfind("ev 0100 key 58 ", 0) != 0)
+        EXPECT_EQ(line->find("tick"), std::string::npos) << "a tick came before the waiting key";
+    ASSERT_TRUE(line) << probe_.transcript();
+
+    // A queue that kept every tick of the busy spell would hand over about
+    // ten of them at once; with one pending tick at most, 100 ms after the
+    // spell hold that one and the two that fall due meanwhile.
+    int soon = 0, reported = 0;
+    ASSERT_TRUE(probe_.wait_for_line([&](const std::string& l) {
+        unsigned ms = 0;
+        if (std::sscanf(l.c_str(), "tick-after-busy %u ms", &ms) != 1) return false;
+        if (ms < 100) ++soon;
+        return ++reported == 5;
+    })) << probe_.transcript();
+    EXPECT_GE(soon, 1);
+    EXPECT_LE(soon, 3) << probe_.transcript();
+}
+
+TEST_F(PlatformProbe, PointerShapeChangesBetweenArrowAndHand) {
+    // Over the root the X server shows its own pointer; over the window,
+    // from the start, the arrow.
+    move_to_client(200, 400);
+    x_->tap_key(XK_z);
+    ASSERT_TRUE(next_event(0x0100));
+    const unsigned long start = x_->cursor_serial();
+    move_to_client(-20, 400);
+    const unsigned long root = x_->cursor_serial();
+    EXPECT_NE(start, root);
+    move_to_client(200, 400);
+
+    x_->tap_key(XK_h);
+    ASSERT_TRUE(probe_.wait_for_line_starting("cursor hand")) << probe_.transcript();
+    EXPECT_TRUE(e2e::wait_until([&] { return x_->cursor_serial() != start && x_->cursor_serial() != root; }));
+    x_->tap_key(XK_a);
+    ASSERT_TRUE(probe_.wait_for_line_starting("cursor arrow")) << probe_.transcript();
+    EXPECT_TRUE(e2e::wait_until([&] { return x_->cursor_serial() == start; }));
+}
+
+TEST_F(PlatformProbe, IconIsThePictureWithBlackTransparent) {
+    std::vector<unsigned long> icon;
+    ASSERT_TRUE(e2e::wait_until([&] { return (icon = x_->window_cardinals(window_, "_NET_WM_ICON")).size() >= 2; }));
+    ASSERT_EQ(icon[0], 32u);
+    ASSERT_EQ(icon[1], 32u);
+    ASSERT_EQ(icon.size(), 2u + 32u * 32u);
+    const auto argb = [&](int x, int y) { return icon[2 + size_t(y) * 32 + size_t(x)] & 0xFFFFFFFFu; };
+    EXPECT_EQ(argb(16, 16), 0xFFFF0000u);  // the red disc, opaque
+    EXPECT_EQ(argb(0, 0) >> 24, 0u);        // black around it, transparent
+}
+
+TEST_F(PlatformProbe, MessageBoxShowsAndReturnsOnceClosed) {
+    x_->tap_key(XK_m);
+    ASSERT_TRUE(probe_.wait_for_line_starting("box open")) << probe_.transcript();
+    const std::optional<XWindowId> box = x_->wait_for_window("Problème");
+    ASSERT_TRUE(box) << "no message box titled Problème";
+    ASSERT_TRUE(e2e::wait_until([&] { return x_->window_viewable(*box); }));
+    EXPECT_EQ(probe_.transcript().find("box closed"), std::string::npos) << "returned while the box is up";
+    x_->focus_window(*box);
+    x_->tap_key(XK_Return);
+    ASSERT_TRUE(probe_.wait_for_line_starting("box closed")) << probe_.transcript();
+    EXPECT_TRUE(e2e::wait_until([&] { return !x_->find_window("Problème"); }));
+    x_->tap_key(XK_z);
+    EXPECT_TRUE(next_event(0x0100)) << probe_.transcript();
+}
+
+// Without a display the program ends at once, silently, with exit code 0.
+TEST(PlatformWithoutDisplay, EndsSilentlyWithExitCodeZero) {
+    // A display number that no server answers on.
+    int dead = 99;
+    struct stat st{};
+    while (stat(("/tmp/.X11-unix/X" + std::to_string(dead)).c_str(), &st) == 0) ++dead;
+    std::string dead_display = ":";
+    dead_display += std::to_string(dead);
+    const std::vector<ChildProcess::Options> setups = {
+        {{}, {"DISPLAY"}, true},
+        {{{"DISPLAY", dead_display}}, {}, true},
+    };
+    for (const ChildProcess::Options& options : setups) {
+        ChildProcess probe = ChildProcess::start({PLATFORM_PROBE_PATH}, options);
+        ASSERT_TRUE(probe.started());
+        const std::optional<int> status = probe.wait_exit();
+        ASSERT_TRUE(status);
+        EXPECT_TRUE(WIFEXITED(*status));
+        EXPECT_EQ(WEXITSTATUS(*status), 0);
+        EXPECT_FALSE(probe.read_line(Millis{0})) << probe.transcript();
+    }
+}
+
+} // namespace
