@@ -23,6 +23,7 @@ test: build
 
 bench: build
 	@./$(BUILD_DIR)/colonnade4-engine bench
+	@./$(BUILD_DIR)/colonnade4-sprites --bench
 
 clean:
 	@rm -rf $(BUILD_DIR)
