@@ -83,11 +83,33 @@ constexpr int STRIP_Y = 80;
 constexpr int STRIP_WIDTH = 170;
 constexpr int STRIP_HEIGHT = 25;
 constexpr uint32_t STRIP_COLOUR = pack_colour(0, 120, 160);
+constexpr int SCORES_X = 225;
+constexpr int SCORES_Y = 79;
+// The score numbers of the board view stand on these rows, right of x = 250.
+constexpr int PANEL_LABEL_X = 160;
+struct PanelLabel {
+    int y;
+    const char* text;
+};
+constexpr PanelLabel PANEL_LABELS[] = {{120, "Humain"}, {140, "CPU"}, {160, "Nul"}};
 
-// Close cross: a light pair of strokes under a dark pair.
+// Close cross: a light pair of strokes, a pixel off, under a dark pair.
 constexpr int CROSS_PEN = 4;
 constexpr uint32_t CROSS_LIGHT = pack_colour(240, 240, 240);
 constexpr uint32_t CROSS_DARK = pack_colour(32, 32, 32);
+struct Stroke {
+    int x, y, dx, dy;
+};
+constexpr Stroke CROSS_LIGHT_STROKES[] = {{352, 28, 20, 20}, {351, 48, 20, -20}};
+constexpr Stroke CROSS_DARK_STROKES[] = {{350, 27, 20, 20}, {350, 47, 20, -20}};
+
+// Title: the word, then a large italic "4" outlined by four dark copies
+// around the green one.
+constexpr int TITLE_X = 100;
+constexpr int TITLE_Y = 10;
+constexpr int FOUR_X = 270;
+constexpr int FOUR_Y = 5;
+constexpr int FOUR_OUTLINE[][2] = {{-1, -1}, {-1, +1}, {+1, -1}, {+1, +1}};
 
 // The message area above the board, and the banners made from it.
 constexpr int BANNER_X = 100;
@@ -232,36 +254,28 @@ void build_backdrop(Build& b) {
     draw_sunken_frame(STRIP_X, STRIP_Y, STRIP_WIDTH, STRIP_HEIGHT);
 
     set_pen(CROSS_PEN, CROSS_LIGHT);
-    draw_line(352, 28, 20, 20);
-    draw_line(351, 48, 20, -20);
+    for (const Stroke& s : CROSS_LIGHT_STROKES) draw_line(s.x, s.y, s.dx, s.dy);
     set_pen(CROSS_PEN, CROSS_DARK);
-    draw_line(350, 27, 20, 20);
-    draw_line(350, 47, 20, -20);
+    for (const Stroke& s : CROSS_DARK_STROKES) draw_line(s.x, s.y, s.dx, s.dy);
 
-    // The title, its "4" outlined by four dark copies around a green one.
     set_draw_mode(DM_TRANSPARENT);
     font(SERIF, 30, NORMAL);
     colour(TITLE_COLOUR);
-    b.text(100, 10, "Colonnade");
+    b.text(TITLE_X, TITLE_Y, "Colonnade");
     font(SERIF, 34, FS_ITALIC);
     colour(TITLE_COLOUR);
-    b.text(269, 4, "4");
-    b.text(269, 6, "4");
-    b.text(271, 4, "4");
-    b.text(271, 6, "4");
+    for (const auto& [dx, dy] : FOUR_OUTLINE) b.text(FOUR_X + dx, FOUR_Y + dy, "4");
     colour(FOUR_COLOUR);
-    b.text(270, 5, "4");
+    b.text(FOUR_X, FOUR_Y, "4");
 
     write_button_labels(b, LABEL_BRIGHT);
 
     font(SERIF, 18, FS_BOLD);
     colour(SCORES_COLOUR);
-    b.text(225, 79, "Scores");
+    b.text(SCORES_X, SCORES_Y, "Scores");
     font(SERIF, 14, FS_BOLD);
     colour(LABEL_BRIGHT);
-    b.text(160, 120, "Humain");
-    b.text(160, 140, "CPU");
-    b.text(160, 160, "Nul");
+    for (const PanelLabel& label : PANEL_LABELS) b.text(PANEL_LABEL_X, label.y, label.text);
 
     const FontHandle credit_font = create_font_ex(CREDIT_FACE, CREDIT_CELL, CREDIT_WEIGHT, CREDIT_ANGLE);
     select_font(credit_font);

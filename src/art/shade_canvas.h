@@ -36,9 +36,11 @@ struct CanvasElement {
 struct ShadeCanvas {
     // CANVAS_WIDTH * CANVAS_HEIGHT elements, column-major: (x, y) at x * 601 + y.
     std::unique_ptr<CanvasElement[]> elements;
-    // The smallest box outside which the canvas is known to hold the cleared
-    // state; clear_canvas_fast resets only this box. Inclusive bounds; empty
-    // when left > right.
+    // A box of columns 0..399 and rows 0..599 outside which the canvas holds
+    // the cleared state: the shapes widen it, the clears empty it. The fast
+    // clear resets only this box and the fast shading looks for heights only
+    // there (and on column 400 and row 600), so write elements through the
+    // shapes, or widen the box. Inclusive bounds; empty when left > right.
     int dirty_left = 0;
     int dirty_top = 0;
     int dirty_right = CANVAS_WIDTH - 2;

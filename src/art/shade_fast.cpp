@@ -1,15 +1,22 @@
 // The fast shading pass: the same pixels as shade_canvas_plain, bit for bit,
 // in a fraction of the time.
 //
-// What makes it the same:
+// What keeps it the same:
 // - the squares of x and y are whole numbers below 2^24, exact as floats,
 //   and the square of a float is exact in double, so pow(v, 2.0) stored is
 //   the float product v * v;
-// - every other step (the sum and root in double, each quotient in double
-//   then stored, the light term, the rounding of halves to even) is done
-//   with the same operations in the same order;
-// - elements are visited column by column, which is the canvas's own order;
-//   each pixel depends on its element only, so the order cannot show.
+// - the general path does every other step (the sum and root in double,
+//   each quotient in double then stored, the light term, the rounding of
+//   halves to even) with the same operations in the same order;
+// - the flat path (below) only takes elements for which float arithmetic
+//   gives the same stored values;
+// - elements are visited column by column, the canvas's own order; each
+//   pixel depends on its own element only, so the order cannot show.
+// What makes it fast: the loops have no branches, so the compiler
+// vectorises them (and builds an AVX2 copy, chosen at start-up where the
+// processor has it; IEEE operations give the same results at any width);
+// only the rows that hold a surface are visited (the canvas's dirty box);
+// and the pixels are written straight into the target's memory.
 // This file is built without errno for the maths functions, so that the
 // square root becomes one instruction; the values are the same.
 #include <algorithm>
@@ -17,6 +24,12 @@
 
 #include "art/shade_canvas.h"
 #include "platform/drawing.h"
+
+#if defined(__GNUC__) && !defined(__clang__) && defined(__x86_64__)
+#define WITH_AVX2_COPY __attribute__((target_clones("avx2", "default")))
+#else
+#define WITH_AVX2_COPY
+#endif
 
 namespace {
 
@@ -68,8 +81,8 @@ struct Column {
 
 // Every row y0..y1 of the column, empty ones included (their result is
 // never used): no branch, so the compiler vectorises it.
-__attribute__((target_clones("avx2", "default"))) void light_as_flat(const CanvasElement* column, int x, int y0,
-                                                                     int y1, const ShadeJob& job, Column& c) {
+WITH_AVX2_COPY void light_as_flat(const CanvasElement* column, int x, int y0, int y1, const ShadeJob& job,
+                                  Column& c) {
     const float vx = float(x - LIGHT_X);
     const float px = vx * vx;
     const float light_y = float(LIGHT_Y);
@@ -89,7 +102,7 @@ __attribute__((target_clones("avx2", "default"))) void light_as_flat(const Canva
 }
 
 // The gathered rows, with every step of the reference in double.
-__attribute__((target_clones("avx2", "default"))) void light_others(Column& c, int x, const ShadeJob& job) {
+WITH_AVX2_COPY void light_others(Column& c, int x, const ShadeJob& job) {
     const double across = x - LIGHT_X;
     const float vx = float(across);
     const double px = double(vx * vx);

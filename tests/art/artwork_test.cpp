@@ -62,14 +62,11 @@ TEST_F(ArtworkTest, BackdropEdgesAndCorners) {
     for (int y = 0; y < 600; ++y) ASSERT_TRUE(pixel_is(p, 0, y, BACKGROUND));
     for (int x = 0; x < 400; ++x) ASSERT_TRUE(pixel_is(p, x, 0, BACKGROUND));
     for (auto [x, y] : {std::pair{5, 5}, {394, 5}, {5, 594}, {394, 594}}) EXPECT_TRUE(pixel_is(p, x, y, BACKGROUND));
-    EXPECT_TRUE(pixel_is(p, 1, 300, rgb(38, 168, 216)));
-    EXPECT_TRUE(pixel_is(p, 399, 300, rgb(0, 69, 117)));
+    // Column 399 and row 599 are the slab's bevel, shaded.
     for (int y = 60; y < 540; ++y) ASSERT_NE(p.at(399, y), BACKGROUND) << "y " << y;
     for (int x = 60; x < 340; ++x) ASSERT_NE(p.at(x, 599), BACKGROUND) << "x " << x;
-    // The holes: dark upper-left rim, bright lower-right rim, flat centre.
-    EXPECT_TRUE(pixel_is(p, 35, 260, rgb(0, 122, 170)));
-    EXPECT_TRUE(pixel_is(p, 65, 290, rgb(109, 239, 255)));
-    EXPECT_TRUE(pixel_is(p, 50, 275, rgb(46, 176, 224)));
+    EXPECT_TRUE(pixel_is(p, 399, 300, rgb(0, 69, 117)));
+    EXPECT_TRUE(pixel_is(p, 65, 290, rgb(109, 239, 255)));  // a hole's bright rim, past the frames
 }
 
 TEST_F(ArtworkTest, ColumnNumbersAreWhite) {

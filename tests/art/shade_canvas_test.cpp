@@ -1,5 +1,6 @@
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <set>
 #include <tuple>
 
@@ -146,15 +147,16 @@ TEST_P(ShadeTest, PlainAndFastShadingAgreeOnTheWholeBoard) {
     }
 }
 
-TEST_P(ShadeTest, ShadingStopsAtTheTargetsEdge) {
-    board_shapes();
-    DrawTarget* target = open_sprite(4, 41, 41);
-    shade(target, 400, 600, BOARD, 32);
-    end_drawing();
-    const Picture p = sprite_picture(4);
-    ASSERT_EQ(p.width, 41);
-    // The board's flat top at (40, 40), lit at cos = 30 / sqrt(4100).
-    EXPECT_TRUE(pixel_is(p, 40, 40, rgb(92, 222, 255)));
+// The fast path squares stored floats with one multiplication where the
+// reference calls pow: the same whenever the square of a float is exact in
+// double, which it always is (24 + 24 bits < 53).
+TEST(SquareTest, PowOfAStoredFloatIsItsProduct) {
+    std::mt19937 random(3);
+    std::uniform_real_distribution<float> heights(-700.0f, 700.0f);
+    for (int n = 0; n < 200000; ++n) {
+        const float v = heights(random);
+        ASSERT_EQ(float(std::pow(double(v), 2.0)), v * v) << v;
+    }
 }
 
 // --- the shapes, read from the canvas ---------------------------------------
@@ -180,30 +182,6 @@ TEST_F(ShapeTest, HoleRimFacts) {
     EXPECT_EQ(deepest.ny, 0.0f);
     EXPECT_FLOAT_EQ(deepest.nz, std::sqrt(24.0f) / 7.0f);
     EXPECT_FLOAT_EQ(deepest.height, std::sqrt(24.0f));
-}
-
-TEST_F(ShapeTest, EveryRimElementStandsAboveZero) {
-    // On an empty canvas the ring is all the hole writes (besides the two
-    // elements next to the rim that the side copies carry over, here empty).
-    for (int bevel : {2, 5, 7}) {
-        clear_canvas(canvas);
-        render_hole(canvas, 100, 100, 50, 50, 25, bevel);
-        const float lowest = std::sqrt(float(2 * bevel - 1));
-        int ring = 0;
-        for (int x = 100; x <= 150; ++x)
-            for (int y = 100; y <= 150; ++y) {
-                const float d = std::hypot(float(x - 125), float(y - 125));
-                const bool on_rim = d > 25 - bevel + 1 && d <= 25;
-                const float h = canvas.at(x, y).height;
-                if (on_rim) {
-                    ++ring;
-                    ASSERT_GE(h, lowest * 0.9999f) << x << ", " << y;
-                } else {
-                    ASSERT_EQ(h, 0.0f) << x << ", " << y;
-                }
-            }
-        EXPECT_GT(ring, 0);
-    }
 }
 
 TEST_F(ShapeTest, StraightBevelsHaveOneNormalPerPixelOfWidth) {
