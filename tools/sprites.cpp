@@ -5,7 +5,7 @@
 //     colonnade4-sprites --bench  times the whole artwork build, text included
 //
 // Runs the same build as the game, on the headless platform, so what it
-// writes is what the game shows (RGB, the stored colours unchanged).
+// writes is what the game shows. The packaging installs the icons.
 #include <png.h>
 
 #include <algorithm>
@@ -29,10 +29,12 @@ namespace {
 
 constexpr int BENCH_RUNS = 30;
 
-// Icons go out with an alpha channel: their black is the transparent
-// colour, and a desktop shows an icon's file as it is.
-bool write_png(const std::string& path, const uint32_t* pixels, int width, int height,
-               bool black_is_transparent = false) {
+// Sprites are written as RGB, their stored colours unchanged. Icons go to
+// the desktop, which knows nothing of black meaning transparent: they are
+// written as RGBA, the same colours with black made fully transparent.
+enum class Alpha { None, BlackIsTransparent };
+
+bool write_png(const std::string& path, const uint32_t* pixels, int width, int height, Alpha alpha) {
     FILE* file = std::fopen(path.c_str(), "wb");
     if (!file) return false;
     png_structp png = png_create_write_struct(PNG_LIBPNG_VER_STRING, nullptr, nullptr, nullptr);
@@ -42,9 +44,9 @@ bool write_png(const std::string& path, const uint32_t* pixels, int width, int h
         std::fclose(file);
         return false;
     }
+    const int channels = alpha == Alpha::None ? 3 : 4;
     png_init_io(png, file);
-    const size_t channels = black_is_transparent ? 4 : 3;
-    png_set_IHDR(png, info, width, height, 8, black_is_transparent ? PNG_COLOR_TYPE_RGBA : PNG_COLOR_TYPE_RGB,
+    png_set_IHDR(png, info, width, height, 8, alpha == Alpha::None ? PNG_COLOR_TYPE_RGB : PNG_COLOR_TYPE_RGBA,
                  PNG_INTERLACE_NONE, PNG_COMPRESSION_TYPE_DEFAULT, PNG_FILTER_TYPE_DEFAULT);
     png_write_info(png, info);
     std::vector<png_byte> row(size_t(width) * channels);
@@ -55,7 +57,7 @@ bool write_png(const std::string& path, const uint32_t* pixels, int width, int h
             out[0] = png_byte(v >> 16);
             out[1] = png_byte(v >> 8);
             out[2] = png_byte(v);
-            if (black_is_transparent) out[3] = (v & 0xFFFFFF) == 0 ? 0 : 255;
+            if (channels == 4) out[3] = v == 0 ? 0 : 255;
         }
         png_write_row(png, row.data());
     }
@@ -96,7 +98,7 @@ int export_sprites(const std::string& out_dir) {
         const uint32_t* pixels = sprite_pixels(id, &width, &height);
         char name[32];
         std::snprintf(name, sizeof name, "/sprite-%02d.png", id);
-        if (!pixels || !write_png(out_dir + name, pixels, width, height)) {
+        if (!pixels || !write_png(out_dir + name, pixels, width, height, Alpha::None)) {
             std::fprintf(stderr, "colonnade4-sprites: cannot write %s%s\n", out_dir.c_str(), name);
             ++failures;
         }
@@ -105,7 +107,7 @@ int export_sprites(const std::string& out_dir) {
         std::vector<uint32_t> icon;
         build_window_icon(size, icon);
         const std::string path = out_dir + "/icon-" + std::to_string(size) + ".png";
-        if (!write_png(path, icon.data(), size, size, true)) {
+        if (!write_png(path, icon.data(), size, size, Alpha::BlackIsTransparent)) {
             std::fprintf(stderr, "colonnade4-sprites: cannot write %s\n", path.c_str());
             ++failures;
         }
