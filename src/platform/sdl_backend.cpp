@@ -78,7 +78,10 @@ void stop_all() {
     SdlState& s = sdl_state();
     sdl_stop_timer();
     sdl_close_window();
-    if (s.video_ready) SDL_Quit();
+    if (s.video_ready) {
+        SDL_SetEventFilter(nullptr, nullptr);
+        SDL_Quit();
+    }
     s.video_ready = false;
     s.tick_pending = false;
     s.tick_held = false;

@@ -2,9 +2,20 @@
 #include <cstdio>
 
 #include "platform/sdl_state.h"
+#include "platform/window.h"
 
 void sdl_message_box(const char* caption, const char* text) {
     SdlState& s = sdl_state();
+    // The box's own loop runs in another process, so the game's window gets
+    // no repaint while it is up. A repaint already due (the window's first,
+    // when the box comes at start-up) is served now, so that the window
+    // shows its picture behind the box; the request stays queued and is
+    // reported as usual afterwards.
+    if (s.window) {
+        XSync(s.x_display, False);
+        SDL_PumpEvents();
+        if (s.paint_pending) platform_offer_to_hook(EV_PAINT, 0, 0);
+    }
     // SDL shows the box from a child process and waits for it; the game's
     // window is kept behind it as its owner.
     if (SDL_ShowSimpleMessageBox(0, caption ? caption : "", text ? text : "", s.window) != 0) {

@@ -391,6 +391,31 @@ TEST_F(PlatformProbe, MessageBoxShowsAndReturnsOnceClosed) {
     EXPECT_TRUE(next_event(0x0100)) << probe_.transcript();
 }
 
+// The game shows its box before its event loop when it has no sound; the
+// window's picture is there behind the box all the same.
+TEST(PlatformMessageBox, BoxAtStartLeavesTheWindowPainted) {
+    const std::unique_ptr<XvfbSession> x = XvfbSession::start(SCREEN_WIDTH, SCREEN_HEIGHT);
+    ASSERT_TRUE(x);
+    x->set_root_colour(ROOT_COLOUR);
+    ChildProcess probe = x->spawn({PLATFORM_PROBE_PATH, "box-at-start"});
+    ASSERT_TRUE(probe.wait_for_line_starting("box open")) << probe.transcript();
+    const std::optional<XWindowId> box = x->wait_for_window("Problème");
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*box); }));
+    // The three boxes at the top of the picture, well clear of the message box.
+    const Rect at = CENTRED_WINDOW;
+    for (const probe::Box& b : probe::BOXES) {
+        if (b.y > 200) continue;
+        const int px = at.x + b.x + b.width / 2, py = at.y + b.y + b.height / 2;
+        const uint32_t want = uint32_t(b.red) << 16 | uint32_t(b.green) << 8 | uint32_t(b.blue);
+        EXPECT_TRUE(e2e::wait_until([&] { return x->pixel(px, py) == want; }))
+            << "screen pixel (" << px << ", " << py << ") is " << std::hex << x->pixel(px, py) << ", expected " << want;
+    }
+    x->focus_window(*box);
+    x->tap_key(XK_Return);
+    EXPECT_TRUE(probe.wait_for_line_starting("box closed")) << probe.transcript();
+}
+
 // Without a display the program ends at once, silently, with exit code 0.
 TEST(PlatformWithoutDisplay, EndsSilentlyWithExitCodeZero) {
     // A display number that no server answers on.

@@ -14,10 +14,15 @@
 //     cursor hand / cursor arrow              the pointer shape was set (keys H and A)
 //     bye                                     Escape: the probe ends with exit code 0
 //
+// With the argument "box-at-start" the probe shows its message box right
+// after showing the window, before it reads any event, as the game does when
+// it has no sound.
+//
 // Key B keeps the probe busy, reading no events, until the pointer rests on
 // the client point (150, 450), then half a second more: events and ticks that come
 // meanwhile wait in the queue.
 #include <cstdio>
+#include <string>
 
 #include "platform/backend.h"
 #include "platform/drawing.h"
@@ -72,6 +77,12 @@ void set_icon() {
     set_window_icon(the_window, pixels, ICON_SIZE, ICON_SIZE);
 }
 
+void show_box() {
+    say("box open");
+    show_message_box("Problème", "Aucun synthétiseur MIDI n'a pu être ouvert.");
+    say("box closed");
+}
+
 void busy_spell() {
     say("busy start");
     while (mouse_x() != BUSY_POINT_X || mouse_y() != BUSY_POINT_Y) delay_ms(10);
@@ -81,7 +92,8 @@ void busy_spell() {
 
 } // namespace
 
-int main() {
+int main(int argc, char** argv) {
+    const bool box_at_start = argc > 1 && std::string(argv[1]) == "box-at-start";
     init_platform(sdl_backend());
     if (!init_screen_system()) {
         shutdown_platform();
@@ -96,6 +108,7 @@ int main() {
     set_window_handler(repaint_hook);
     show_window(the_window);
     say("ready");
+    if (box_at_start) show_box();
 
     int ticks = 0;
     int ticks_to_report = 0;
@@ -124,9 +137,7 @@ int main() {
             return 0;
         }
         if (code == EV_KEY_DOWN && key == KEY_M) {
-            say("box open");
-            show_message_box("Problème", "Aucun synthétiseur MIDI n'a pu être ouvert.");
-            say("box closed");
+            show_box();
         } else if (code == EV_KEY_DOWN && key == KEY_B) {
             busy_spell();
             busy_end_ms = tick_count_ms();
