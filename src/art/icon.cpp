@@ -10,9 +10,11 @@
 
 namespace {
 
-// The icon is drawn large (RENDER_SIZE pixels or just below, a whole
-// multiple of the size asked for) and then averaged down, block by block.
-constexpr int RENDER_SIZE = 512;
+// The icon is drawn large (about RENDER_SIZE pixels, a whole multiple of
+// the size asked for, at least twice it) and then averaged down, block by
+// block.
+constexpr int RENDER_SIZE = 256;
+constexpr int MIN_SUPERSAMPLING = 2;
 constexpr int MAX_ICON_SIZE = CANVAS_HEIGHT - 1;
 // Below these sizes the game's 7 x 6 board turns to mush: a 4 x 4 board
 // with two buttons, and at the smallest sizes a 3 x 3 board with one,
@@ -307,8 +309,9 @@ void shrink(const Picture& p, int icon_size, std::vector<uint32_t>& out) {
 void build_window_icon(int size, std::vector<uint32_t>& pixels) {
     pixels.clear();
     if (size < 1 || size > MAX_ICON_SIZE) return;
-    const int k = std::max(1, RENDER_SIZE / size);
-    auto canvas = make_shade_canvas();
+    const int k = std::max(MIN_SUPERSAMPLING, RENDER_SIZE / size);
+    if (size * k > MAX_ICON_SIZE) return;
+    auto canvas = make_shade_canvas(CanvasStart::Cleared);
     Picture p;
     p.size = size * k;
     // The window's sides fall on whole icon pixels, with equal margins, so

@@ -30,9 +30,16 @@ int clamp_channel(double v) {
 
 }  // namespace
 
-std::unique_ptr<ShadeCanvas> make_shade_canvas() {
+std::unique_ptr<ShadeCanvas> make_shade_canvas(CanvasStart start) {
     auto canvas = std::make_unique<ShadeCanvas>();
-    canvas->elements = std::make_unique<CanvasElement[]>(size_t(CANVAS_WIDTH) * CANVAS_HEIGHT);
+    const size_t count = size_t(CANVAS_WIDTH) * CANVAS_HEIGHT;
+    if (start == CanvasStart::Zeros) {
+        canvas->elements = std::make_unique<CanvasElement[]>(count);
+    } else {
+        canvas->elements = std::make_unique_for_overwrite<CanvasElement[]>(count);
+        std::fill_n(canvas->elements.get(), count, CLEARED);
+        mark_clean(*canvas);
+    }
     return canvas;
 }
 
