@@ -24,6 +24,7 @@ test: build
 bench: build
 	@./$(BUILD_DIR)/colonnade4-engine bench
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
+	@./$(BUILD_DIR)/colonnade4-gamebench
 
 clean:
 	@rm -rf $(BUILD_DIR)
