@@ -1,8 +1,9 @@
 # The front door: `make run` and `make test` on a fresh Debian machine.
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
+PREFIX ?= /usr/local
 
-.PHONY: all deps configure build run test bench clean
+.PHONY: all deps configure build run test bench install package screenshot clean
 
 all: build
 
@@ -25,6 +26,21 @@ bench: build
 	@./$(BUILD_DIR)/colonnade4-engine bench
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
 	@./$(BUILD_DIR)/colonnade4-gamebench
+
+# `make install PREFIX=/opt/colonnade4`; DESTDIR=... stages the files
+# elsewhere, as packagers do.
+install: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$(PREFIX)" > /dev/null
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR)
+
+# The Debian package: $(BUILD_DIR)/colonnade4_<version>_<arch>.deb
+package: build
+	@cmake --build $(BUILD_DIR) --target package
+
+# The README's picture, docs/screenshot.png, from the real game.
+screenshot: build
+	@./$(BUILD_DIR)/colonnade4-screenshot docs/screenshot.png
 
 clean:
 	@rm -rf $(BUILD_DIR)
