@@ -100,7 +100,8 @@ struct HeadlessLog {
     // Presents.
     int present_count = 0;
     uint64_t last_present_us = 0;
-    std::vector<uint32_t> last_frame;
+    std::vector<uint32_t> last_frame;  // the picture shown: changed areas only reach it
+    PixelRect last_changed;           // the area the last present changed
     int frame_width = 0, frame_height = 0;
     std::vector<HeadlessMessageBox> message_boxes;
     int events_delivered = 0;

@@ -2,6 +2,9 @@
 // numbers, a virtual clock, and input from a script (see headless.h).
 #include "platform/headless.h"
 
+#include <algorithm>
+#include <cstddef>
+
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -243,14 +246,25 @@ struct HeadlessBackend final : PlatformBackend {
         return true;
     }
 
-    void present(const uint32_t* pixels, int width, int height) override {
+    void present(const uint32_t* pixels, int width, int height, const PixelRect& changed) override {
         HeadlessLog& log = twin.log;
         ++log.present_count;
         log.last_present_us = log.clock_us;
-        log.last_frame.assign(pixels, pixels + size_t(width) * size_t(height));
-        log.frame_width = width;
-        log.frame_height = height;
-        if (twin.on_present) run_immediate([&] { twin.on_present(pixels, width, height); });
+        // Like a real display, only the changed area reaches the picture
+        // shown, so a change the screen forgot to mark stays unseen here too.
+        if (log.frame_width != width || log.frame_height != height) {
+            log.last_frame.assign(size_t(width) * size_t(height), 0);
+            log.frame_width = width;
+            log.frame_height = height;
+        }
+        const int left = std::max(changed.x, 0), top = std::max(changed.y, 0);
+        const int right = std::min(changed.x + changed.width, width);
+        const int bottom = std::min(changed.y + changed.height, height);
+        for (int y = top; y < bottom; ++y)
+            std::copy(pixels + size_t(y) * size_t(width) + size_t(left), pixels + size_t(y) * size_t(width) + size_t(right),
+                      log.last_frame.begin() + std::ptrdiff_t(size_t(y) * size_t(width) + size_t(left)));
+        log.last_changed = changed;
+        if (twin.on_present) run_immediate([&] { twin.on_present(log.last_frame.data(), width, height); });
     }
 
     uint64_t now_us() override { return twin.log.clock_us; }

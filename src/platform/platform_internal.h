@@ -19,6 +19,8 @@ struct DrawingPass {
 };
 DrawingPass* open_drawing_pass();
 
+// screen.cpp: the whole back buffer goes to the display at the next present.
+void mark_screen_changed();
 // screen.cpp: gives an open draw target back to its surface (end_drawing).
 void release_draw_target(DrawTarget* target);
 // Closes the drawing pass if it works on the given target (present_frame

@@ -35,9 +35,27 @@ struct ScreenState {
     bool screen_target_open = false;
     bool presented_before = false;
     uint64_t last_present_us = 0;
+    // What changed on the back buffer since the last present; empty when
+    // width is 0.
+    PixelRect changed;
 };
 
 ScreenState screen;
+
+void mark_changed(int x, int y, int width, int height) {
+    PixelRect& c = screen.changed;
+    if (c.width == 0) {
+        c = {x, y, width, height};
+        return;
+    }
+    const int right = std::max(c.x + c.width, x + width);
+    const int bottom = std::max(c.y + c.height, y + height);
+    c.x = std::min(c.x, x);
+    c.y = std::min(c.y, y);
+    c.width = right - c.x;
+    c.height = bottom - c.y;
+}
+
 
 // Blend weights: W[i][j] = floor(i * 256 / floor(65280 / (j + 1))), close to
 // i * (j + 1) / 255, so a blend needs two look-ups per channel. W[255][255]
@@ -119,6 +137,7 @@ void blit(SpriteId id, int x, int y, BlitKind kind, int opacity) {
     const Surface& source = found == target ? copy : *found;
     ClippedBlit c;
     if (!clip_blit(source, *target, x, y, &c)) return;
+    if (target == &screen.back_buffer) mark_changed(c.dest_x, c.dest_y, c.width, c.height);
 
     for (int row = 0; row < c.height; ++row) {
         const uint32_t* s = &source.pixels[size_t(c.source_y + row) * size_t(source.width) + size_t(c.source_x)];
@@ -150,6 +169,10 @@ void blit(SpriteId id, int x, int y, BlitKind kind, int opacity) {
 
 }  // namespace
 
+void mark_screen_changed() {
+    if (screen.attached) mark_changed(0, 0, screen.back_buffer.width, screen.back_buffer.height);
+}
+
 bool init_screen_system() {
     PlatformBackend* backend = current_backend();
     if (backend == nullptr || !backend->init_screen()) return false;
@@ -171,6 +194,7 @@ bool open_window_screen(WindowHandle window, int, int, int width, int height, in
     screen.back_buffer.width = width;
     screen.back_buffer.height = height;
     screen.back_buffer.pixels.assign(size_t(width) * size_t(height), 0);
+    screen.changed = PixelRect{0, 0, width, height};
     screen.attached = true;
     screen.blit_target = SCREEN_TARGET;
     // Attaching the screen is what makes the window visible.
@@ -195,7 +219,9 @@ void present_frame() {
     }
     screen.last_present_us = backend->now_us();
     screen.presented_before = true;
-    backend->present(screen.back_buffer.pixels.data(), screen.back_buffer.width, screen.back_buffer.height);
+    backend->present(screen.back_buffer.pixels.data(), screen.back_buffer.width, screen.back_buffer.height,
+                     screen.changed);
+    screen.changed = PixelRect{};
     screen.blit_target = SCREEN_TARGET;
 }
 
@@ -257,6 +283,8 @@ DrawTarget* screen_draw_target() {
     if (!screen.attached || screen.screen_target_open) return nullptr;
     point_target_at(&screen.screen_target, &screen.back_buffer, SCREEN_TARGET);
     screen.screen_target_open = true;
+    // A drawing pass may touch any pixel; the passes of play are short.
+    mark_screen_changed();
     return &screen.screen_target;
 }
 

@@ -46,20 +46,28 @@ bool start_video() {
     return true;
 }
 
-void show_frame(const uint32_t* pixels, int width, int height) {
+// Copies the changed area into the window surface and sends only that to
+// the display.
+void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& changed) {
     SdlState& s = sdl_state();
     if (!s.window || !pixels || width <= 0 || height <= 0) return;
     SDL_Surface* surface = SDL_GetWindowSurface(s.window);
     if (!surface) return;
-    const int w = std::min(width, surface->w);
-    const int h = std::min(height, surface->h);
+    const int left = std::max(changed.x, 0), top = std::max(changed.y, 0);
+    const int right = std::min({changed.x + changed.width, width, surface->w});
+    const int bottom = std::min({changed.y + changed.height, height, surface->h});
+    if (right <= left || bottom <= top) return;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
     // Stored pixels are 0x00RRGGBB, SDL's RGB888; a display of another
     // format gets them converted on the way.
-    SDL_ConvertPixels(w, h, SDL_PIXELFORMAT_RGB888, pixels, width * 4, surface->format->format,
-                      surface->pixels, surface->pitch);
+    const int bytes_per_pixel = surface->format->BytesPerPixel;
+    SDL_ConvertPixels(right - left, bottom - top, SDL_PIXELFORMAT_RGB888, pixels + top * width + left, width * 4,
+                      surface->format->format,
+                      static_cast<uint8_t*>(surface->pixels) + top * surface->pitch + left * bytes_per_pixel,
+                      surface->pitch);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    SDL_UpdateWindowSurface(s.window);
+    const SDL_Rect area{left, top, right - left, bottom - top};
+    SDL_UpdateWindowSurfaceRects(s.window, &area, 1);
 }
 
 uint64_t monotonic_us() {
@@ -106,8 +114,8 @@ public:
     void start_timer(int period_ms) override { sdl_start_timer(period_ms); }
     BackendEvent next_event() override { return sdl_next_event(); }
     bool pointer(int* x, int* y) override { return sdl_pointer(x, y); }
-    void present(const uint32_t* pixels, int width, int height) override {
-        show_frame(pixels, width, height);
+    void present(const uint32_t* pixels, int width, int height, const PixelRect& changed) override {
+        show_frame(pixels, width, height, changed);
     }
     uint64_t now_us() override { return monotonic_us(); }
     void sleep_us(uint64_t us) override { sleep_for_us(us); }

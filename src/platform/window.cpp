@@ -31,6 +31,9 @@ bool is_our_window(WindowHandle window) {
 
 void record_and_offer(int32_t message, intptr_t first, intptr_t second) {
     state.last_first = first;
+    // A repaint request means the display lost the picture: the next
+    // present must send all of it, not only what changed.
+    if (message == EV_PAINT) mark_screen_changed();
     if (state.hook != nullptr) state.hook(state.window, message, first, second);
 }
 

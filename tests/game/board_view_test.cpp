@@ -83,6 +83,22 @@ TEST_F(BoardViewTest, BannerOpacityRisesToTopThenSwingsBetweenHundredAndTop) {
     EXPECT_EQ(drawn, expected);
 }
 
+TEST_F(BoardViewTest, TimerTickSendsOnlyTheBannerToTheScreen) {
+    start();
+    ASSERT_TRUE(run_script());  // the first repaint: the whole window
+    EXPECT_EQ(headless_log().last_changed.width, 400);
+    EXPECT_EQ(headless_log().last_changed.height, 600);
+    game.turn_marker = CELL_HUMAN;
+    const int presents = headless_log().present_count;
+    on_timer_tick();
+    EXPECT_EQ(headless_log().present_count, presents + 1);
+    const PixelRect& changed = headless_log().last_changed;
+    EXPECT_EQ(changed.x, 100);
+    EXPECT_EQ(changed.y, 200);
+    EXPECT_EQ(changed.width, 250);
+    EXPECT_EQ(changed.height, 50);
+}
+
 TEST_F(BoardViewTest, TimerTickDrawsNothingBeforeTheFirstGame) {
     start();
     ASSERT_TRUE(run_script());  // the first repaint
