@@ -36,7 +36,10 @@ constexpr int PROBE_X = 360, PROBE_Y = 225;
 constexpr uint32_t PROBE_COLOUR = 0x29ABDB;  // (41, 171, 219)
 constexpr uint32_t HUMAN_DISC_CENTRE = 0xFFD06C;
 constexpr int STARTUP_RUNS = 15;
-constexpr auto IDLE_WINDOW = std::chrono::seconds(5);
+// Idle is measured once the last move's sound has died away (the
+// synthesiser then rests), while the banner blinks.
+constexpr auto SETTLE_AFTER_MOVE = std::chrono::seconds(6);
+constexpr auto IDLE_WINDOW = std::chrono::seconds(10);
 
 e2e::ChildProcess start_game(e2e::XvfbSession& x) {
     e2e::ChildProcess::Options options;
@@ -110,7 +113,7 @@ int main() {
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     }
     e2e::wait_until([&] { return x->pixel(WINDOW_X + 50, WINDOW_Y + 225) == HUMAN_DISC_CENTRE; });
-    std::this_thread::sleep_for(std::chrono::seconds(1));
+    std::this_thread::sleep_for(SETTLE_AFTER_MOVE);
 
     const double cpu_before = cpu_seconds(game.pid());
     std::this_thread::sleep_for(IDLE_WINDOW);

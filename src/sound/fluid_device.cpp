@@ -26,6 +26,9 @@ constexpr int POLYPHONY = 32;
 // Far more than the game sends before the soundfont is in (four program
 // changes); a bound all the same, should the load hang.
 constexpr size_t MAX_WAITING_MESSAGES = 256;
+// How long the synthesiser keeps rendering after its last voice has ended:
+// long enough for the reverb's tail (the marimba itself rings 3.3 s).
+constexpr int RESTING_AFTER_FRAMES = SAMPLE_RATE * 3 / 2;
 // FluidSynth's default of 0.2 leaves the marimba click near -25 dBFS; four
 // times that brings the loudest tune (six overlapping orchestra hits) to
 // about 0.8 of full scale, still clear of clipping.
@@ -115,6 +118,10 @@ struct FluidDevice::State {
     std::atomic<fluid_synth_t*> sounding{nullptr};
     std::vector<float> mix;  // the callback's own scratch, sized at open
     std::atomic<uint64_t> frames_rendered{0};
+    // Resting: the callback's count of frames since a voice last sounded,
+    // and the game's signal that a message has come since.
+    int quiet_frames = 0;
+    std::atomic<bool> woken{false};
 
     bool open_tried = false;
     bool audio_subsystem = false;
@@ -185,6 +192,17 @@ void render_audio(void* userdata, Uint8* stream, int length) {
         s->frames_rendered += uint64_t(frames);
         return;
     }
+    // Rendering silence costs as much as rendering music, and the game waits
+    // silently most of the time. Once every voice and the reverb's tail have
+    // died away, the callback writes zeros itself until a message comes.
+    if (s->woken.exchange(false, std::memory_order_acq_rel) || fluid_synth_get_active_voice_count(synth) > 0)
+        s->quiet_frames = 0;
+    if (s->quiet_frames >= RESTING_AFTER_FRAMES) {
+        std::memset(stream, 0, size_t(length));
+        s->frames_rendered += uint64_t(frames);
+        return;
+    }
+    s->quiet_frames += frames;
     const int chunk = int(s->mix.size()) / OUTPUT_CHANNELS;
     for (int done = 0; done < frames; done += chunk) {
         const int n = std::min(chunk, frames - done);
@@ -252,7 +270,10 @@ bool FluidDevice::send(uint32_t word) {
     if (!s->audio) return false;
     std::lock_guard<std::mutex> lock(s->mutex);
     switch (s->load) {
-    case Load::ready: play_short_message(s->synth, word); break;
+    case Load::ready:
+        play_short_message(s->synth, word);
+        s->woken.store(true, std::memory_order_release);
+        break;
     case Load::loading:
         if (s->waiting.size() < MAX_WAITING_MESSAGES) s->waiting.push_back(word);
         break;

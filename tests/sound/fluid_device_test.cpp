@@ -139,6 +139,43 @@ TEST(FluidDevice, ANoteIsHeardWithinThirtyMillisecondsAndNotBefore) {
     EXPECT_LE(best.count(), MAX_ONSET_MS) << "the output takes too long to render a note";
 }
 
+// Once a short orchestra hit (about 1.2 s) and its tail have died away the
+// synthesiser rests and the output is exact silence; the next note must
+// still come through at once.
+TEST(FluidDevice, ANoteAfterTheSynthesiserHasRestedIsHeardAtOnce) {
+    constexpr uint32_t PROGRAM_HIT_ON_2 = 0x37C2, HIT_OFF_74 = 0x7F4A82, HIT_ON_74 = 0x7F4A92;
+    constexpr uint64_t RESTED_BY_MS = 3200;
+    DiskAudio audio;
+    FluidDevice device(GM_SOUNDFONT_PATH);
+    device.prepare();
+    ASSERT_TRUE(device.open());
+    ASSERT_TRUE(device.wait_until_loaded());
+    ASSERT_TRUE(device.send(PROGRAM_HIT_ON_2));
+    const uint64_t first_at = device.frames_rendered();
+    ASSERT_TRUE(device.send(HIT_OFF_74));
+    ASSERT_TRUE(device.send(HIT_ON_74));
+    wait_for_render_past(device, first_at + RESTED_BY_MS * FRAMES_PER_MS);
+
+    wait_for_render_past(device, device.frames_rendered());
+    const uint64_t sent_at = device.frames_rendered();
+    ASSERT_TRUE(device.send(HIT_OFF_74));
+    ASSERT_TRUE(device.send(HIT_ON_74));
+    ASSERT_TRUE(audio.wait_for_frames(sent_at + 200 * FRAMES_PER_MS));
+    device.close();
+
+    const std::vector<int16_t> s = audio.samples();
+    ASSERT_GE(s.size(), 2 * sent_at);
+    const uint64_t quiet_from = sent_at - 300 * FRAMES_PER_MS;
+    for (uint64_t frame = quiet_from; frame < sent_at; ++frame) {
+        ASSERT_EQ(s[2 * frame], 0) << "still sounding " << (sent_at - frame) / FRAMES_PER_MS << " ms before the note";
+    }
+    long onset = -1;
+    for (uint64_t frame = sent_at; frame < s.size() / 2 && onset < 0; ++frame)
+        if (s[2 * frame] != 0 || s[2 * frame + 1] != 0) onset = long(frame);
+    ASSERT_GE(onset, 0) << "the note after the rest was never heard";
+    EXPECT_LE(uint64_t(onset), sent_at + MAX_ONSET_MS * FRAMES_PER_MS);
+}
+
 TEST(FluidDevice, NotesSentBeforeTheSoundfontIsInAreHeardOnceItIs) {
     DiskAudio audio;
     FluidDevice device(GM_SOUNDFONT_PATH);
