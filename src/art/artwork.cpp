@@ -1,5 +1,6 @@
 #include "art/artwork.h"
 
+#include "art/close_cross.h"
 #include "art/shade_canvas.h"
 #include "game/hot_zones.h"
 #include "platform/drawing.h"
@@ -52,19 +53,6 @@ constexpr int LABEL_DY = 7;
 constexpr uint32_t BUTTON_BRIGHT = pack_colour(0, 0, 178);
 constexpr uint32_t BUTTON_DIM = pack_colour(0, 0, 128);
 
-struct LevelButton {
-    int32_t zone;
-    const char* label;
-    int well_x;
-    int well_y;
-    SpriteId normal;
-    SpriteId hover;
-};
-constexpr LevelButton LEVEL_BUTTONS[] = {
-    {ZONE_NOVICE, "Novice", 27, 77, SPRITE_NOVICE_NORMAL, SPRITE_NOVICE_HOVER},
-    {ZONE_MOYEN, "Moyen", 27, 112, SPRITE_MOYEN_NORMAL, SPRITE_MOYEN_HOVER},
-    {ZONE_MAITRE, "Maître", 27, 147, SPRITE_MAITRE_NORMAL, SPRITE_MAITRE_HOVER},
-};
 
 // Column frames and the numbers under them.
 constexpr int FRAME_WIDTH = 49;
@@ -93,15 +81,6 @@ struct PanelLabel {
 };
 constexpr PanelLabel PANEL_LABELS[] = {{120, "Humain"}, {140, "CPU"}, {160, "Nul"}};
 
-// Close cross: a light pair of strokes, a pixel off, under a dark pair.
-constexpr int CROSS_PEN = 4;
-constexpr uint32_t CROSS_LIGHT = pack_colour(240, 240, 240);
-constexpr uint32_t CROSS_DARK = pack_colour(32, 32, 32);
-struct Stroke {
-    int x, y, dx, dy;
-};
-constexpr Stroke CROSS_LIGHT_STROKES[] = {{352, 28, 20, 20}, {351, 48, 20, -20}};
-constexpr Stroke CROSS_DARK_STROKES[] = {{350, 27, 20, 20}, {350, 47, 20, -20}};
 
 // Title: the word, then a large italic "4" outlined by four dark copies
 // around the green one.
@@ -112,10 +91,6 @@ constexpr int FOUR_Y = 5;
 constexpr int FOUR_OUTLINE[][2] = {{-1, -1}, {-1, +1}, {+1, -1}, {+1, +1}};
 
 // The message area above the board, and the banners made from it.
-constexpr int BANNER_X = 100;
-constexpr int BANNER_Y = 200;
-constexpr int BANNER_WIDTH = 250;
-constexpr int BANNER_HEIGHT = 50;
 struct Banner {
     SpriteId id;
     const char* text;
@@ -253,10 +228,7 @@ void build_backdrop(Build& b) {
     draw_box(STRIP_X, STRIP_Y, STRIP_WIDTH, STRIP_HEIGHT, STRIP_COLOUR);
     draw_sunken_frame(STRIP_X, STRIP_Y, STRIP_WIDTH, STRIP_HEIGHT);
 
-    set_pen(CROSS_PEN, CROSS_LIGHT);
-    for (const Stroke& s : CROSS_LIGHT_STROKES) draw_line(s.x, s.y, s.dx, s.dy);
-    set_pen(CROSS_PEN, CROSS_DARK);
-    for (const Stroke& s : CROSS_DARK_STROKES) draw_line(s.x, s.y, s.dx, s.dy);
+    draw_close_cross(CROSS_DARK);
 
     set_draw_mode(DM_TRANSPARENT);
     font(SERIF, 30, NORMAL);
@@ -289,11 +261,11 @@ void build_backdrop(Build& b) {
 // before the dim pass (the message area does not overlap the buttons).
 void build_banners(Build& b) {
     set_blit_target(SPRITE_BACKDROP);
-    grab_sprite(SPRITE_BANNER_BACK, BANNER_X, BANNER_Y, BANNER_WIDTH, BANNER_HEIGHT);
+    grab_sprite(SPRITE_BANNER_BACK, MESSAGE_AREA_X, MESSAGE_AREA_Y, MESSAGE_AREA_WIDTH, MESSAGE_AREA_HEIGHT);
     set_blit_target(SCREEN_TARGET);
     for (const Banner& banner : BANNERS) {
         set_blit_target(SPRITE_BACKDROP);
-        grab_sprite(banner.id, BANNER_X, BANNER_Y, BANNER_WIDTH, BANNER_HEIGHT);
+        grab_sprite(banner.id, MESSAGE_AREA_X, MESSAGE_AREA_Y, MESSAGE_AREA_WIDTH, MESSAGE_AREA_HEIGHT);
         set_blit_target(SCREEN_TARGET);
         b.begin(banner.id);
         set_draw_mode(DM_TRANSPARENT);

@@ -1,5 +1,9 @@
-// The sprite set: every picture the game shows, built once by build_artwork.
+// The sprite set: every picture the game shows, built once by build_artwork,
+// and the places in the window where the game shows them.
 #pragma once
+#include <cstdint>
+
+#include "game/hot_zones.h"
 #include "platform/screen.h"
 
 constexpr SpriteId SPRITE_BACKDROP = 1;          // 400 x 600, the whole window picture, dim buttons
@@ -23,4 +27,30 @@ constexpr SpriteId ARTWORK_SPRITES[] = {
     SPRITE_NOVICE_NORMAL,   SPRITE_NOVICE_HOVER,    SPRITE_MOYEN_NORMAL,     SPRITE_MOYEN_HOVER,
     SPRITE_MAITRE_NORMAL,   SPRITE_MAITRE_HOVER,    SPRITE_BANNER_YOUR_TURN, SPRITE_BANNER_WON,
     SPRITE_BANNER_LOST,     SPRITE_BANNER_DRAW,
+};
+
+// The message area above the board, where the banners (5, 12 to 15) go.
+constexpr int MESSAGE_AREA_X = 100;
+constexpr int MESSAGE_AREA_Y = 200;
+constexpr int MESSAGE_AREA_WIDTH = 250;
+constexpr int MESSAGE_AREA_HEIGHT = 50;
+
+// The turn disc stands above column 0, where a falling disc starts.
+constexpr int TURN_DISC_X = 30;
+constexpr int TURN_DISC_Y = 205;
+
+// Each level button: its zone, its label, the top-left corner of its well
+// (where both looks are blitted) and its two looks.
+struct LevelButton {
+    int32_t zone;
+    const char* label;
+    int well_x;
+    int well_y;
+    SpriteId normal;
+    SpriteId hover;
+};
+constexpr LevelButton LEVEL_BUTTONS[] = {
+    {ZONE_NOVICE, "Novice", 27, 77, SPRITE_NOVICE_NORMAL, SPRITE_NOVICE_HOVER},
+    {ZONE_MOYEN, "Moyen", 27, 112, SPRITE_MOYEN_NORMAL, SPRITE_MOYEN_HOVER},
+    {ZONE_MAITRE, "Maître", 27, 147, SPRITE_MAITRE_NORMAL, SPRITE_MAITRE_HOVER},
 };

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "art/artwork.h"
+#include "art/close_cross.h"
 #include "game/game_state.h"
 #include "platform/drawing.h"
 #include "platform/screen.h"
@@ -15,9 +16,6 @@ namespace {
 constexpr int DISC_LEFT = 30;
 constexpr int DISC_TOP = 255;
 constexpr int CELL_SIZE = 50;
-// The turn disc and the first frame of a falling disc stand above column 0.
-constexpr int TURN_DISC_X = 30;
-constexpr int TURN_DISC_Y = 205;
 constexpr int BOTTOM_DISC_Y = 505;
 
 constexpr int FRAME_PAUSE_MS = 50;
@@ -25,9 +23,7 @@ constexpr int FRAME_PAUSE_MS = 50;
 constexpr int WINNING_LINE_WIDTH = 10;
 constexpr uint32_t WINNING_LINE_COLOUR = pack_colour(0, 255, 0);
 
-// The message area where the banners blink.
-constexpr int BANNER_X = 100;
-constexpr int BANNER_Y = 200;
+// The banner's opacity swings between these.
 constexpr int BANNER_TOP_ALPHA = 250;
 constexpr int BANNER_LOW_ALPHA = 100;
 constexpr int BANNER_ALPHA_STEP = 10;
@@ -38,10 +34,6 @@ constexpr int SCORE_PERCENT_X = 310;
 constexpr int SCORE_ROW_Y[3] = {120, 140, 160};
 constexpr int SCORE_FONT_PT = 14;
 
-constexpr int CLOSE_PEN_WIDTH = 4;
-constexpr uint32_t CLOSE_EDGE_COLOUR = pack_colour(240, 240, 240);
-constexpr uint32_t CLOSE_DARK_COLOUR = pack_colour(32, 32, 32);
-constexpr uint32_t CLOSE_RED_COLOUR = pack_colour(192, 32, 32);
 
 void draw_scores() {
     const std::array<std::string, 6> texts = score_panel_texts();
@@ -66,8 +58,8 @@ void draw_frame_with_disc(int sprite, int x, int y) {
 }
 
 void blink_banner(int banner) {
-    blit_sprite(SPRITE_BANNER_BACK, BANNER_X, BANNER_Y);
-    blend_sprite(banner, BANNER_X, BANNER_Y, game.banner_alpha);
+    blit_sprite(SPRITE_BANNER_BACK, MESSAGE_AREA_X, MESSAGE_AREA_Y);
+    blend_sprite(banner, MESSAGE_AREA_X, MESSAGE_AREA_Y, game.banner_alpha);
     present_frame();
 }
 
@@ -136,11 +128,6 @@ void on_timer_tick() {
 
 void draw_close_button(int highlighted) {
     begin_drawing(screen_draw_target());
-    set_pen(CLOSE_PEN_WIDTH, CLOSE_EDGE_COLOUR);
-    draw_line(352, 28, 20, 20);
-    draw_line(351, 48, 20, -20);
-    set_pen(CLOSE_PEN_WIDTH, highlighted ? CLOSE_RED_COLOUR : CLOSE_DARK_COLOUR);
-    draw_line(350, 27, 20, 20);
-    draw_line(350, 47, 20, -20);
+    draw_close_cross(highlighted ? CROSS_RED : CROSS_DARK);
     end_drawing();
 }

@@ -35,18 +35,6 @@ constexpr int8_t BANNER_FIRST_STEP = 10;
 constexpr int BOARD_PRESS_LEFT = 30;
 constexpr int BOARD_PRESS_COLUMN_WIDTH = 50;
 
-// Where each level button shows its two looks.
-struct ButtonLooks {
-    int32_t zone;
-    int hover_sprite;
-    int normal_sprite;
-    int x, y;
-};
-constexpr ButtonLooks BUTTON_LOOKS[] = {
-    {ZONE_NOVICE, SPRITE_NOVICE_HOVER, SPRITE_NOVICE_NORMAL, 27, 77},
-    {ZONE_MOYEN, SPRITE_MOYEN_HOVER, SPRITE_MOYEN_NORMAL, 27, 112},
-    {ZONE_MAITRE, SPRITE_MAITRE_HOVER, SPRITE_MAITRE_NORMAL, 27, 147},
-};
 
 void show_zone_look(int32_t zone, bool hovered) {
     if (zone == ZONE_CLOSE) {
@@ -54,9 +42,9 @@ void show_zone_look(int32_t zone, bool hovered) {
         present_frame();
         return;
     }
-    for (const ButtonLooks& button : BUTTON_LOOKS)
+    for (const LevelButton& button : LEVEL_BUTTONS)
         if (button.zone == zone) {
-            blit_sprite(hovered ? button.hover_sprite : button.normal_sprite, button.x, button.y);
+            blit_sprite(hovered ? button.hover : button.normal, button.well_x, button.well_y);
             present_frame();
         }
     // The board changes only the pointer.

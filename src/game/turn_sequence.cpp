@@ -11,10 +11,6 @@
 
 namespace {
 
-// Where the turn disc stands, above column 0.
-constexpr int TURN_DISC_X = 30;
-constexpr int TURN_DISC_Y = 205;
-
 // The computer's opening disc goes into the middle column without a search.
 constexpr int OPENING_COLUMN = 3;
 
@@ -45,6 +41,15 @@ bool record_if_line(int player, int c, int r, int dc, int dr) {
 void show_final_board() {
     redraw_board_view();
     present_frame();
+}
+
+// A line of four: the outcome flag, the score, the final board, the tune.
+void end_in_win(int8_t& won, int32_t& wins, void (*tune)()) {
+    won = 1;
+    game.turn_marker = 0;
+    wins += 1;
+    show_final_board();
+    tune();
 }
 
 void end_in_draw() {
@@ -100,13 +105,11 @@ void play_move(int column, int player) {
 }
 
 void finish_human_turn() {
+    // A win is tested before a full board: a last disc that completes a
+    // line wins.
     game.game_over = find_winning_line(CELL_HUMAN);
     if (game.game_over != 0) {
-        game.human_won = 1;
-        game.turn_marker = 0;
-        game.human_wins += 1;
-        show_final_board();
-        play_human_win_tune();
+        end_in_win(game.human_won, game.human_wins, play_human_win_tune);
         return;
     }
     if (is_board_full()) {
@@ -120,11 +123,7 @@ void finish_human_turn() {
 
     game.game_over = find_winning_line(CELL_CPU);
     if (game.game_over != 0) {
-        game.cpu_won = 1;
-        game.turn_marker = 0;
-        game.cpu_wins += 1;
-        show_final_board();
-        play_cpu_win_tune();
+        end_in_win(game.cpu_won, game.cpu_wins, play_cpu_win_tune);
         return;
     }
     if (is_board_full()) {
