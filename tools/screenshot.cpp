@@ -42,13 +42,12 @@ constexpr int PREFERRED_COLUMNS[] = {3, 2, 4};
 constexpr int HUMAN_LOOKAHEAD = LEVEL_MAITRE;
 
 // Board geometry in the window: the disc of cell (column, row) is blitted at
-// (30 + 50 column, 255 + 50 row); the turn disc stands at (30, 205).
-constexpr int DISC_LEFT = 30, DISC_TOP = 255, CELL = 50, TURN_DISC_TOP = 205;
+// (30 + 50 column, 255 + 50 row).
+constexpr int DISC_LEFT = 30, DISC_TOP = 255, CELL = 50;
 constexpr int DISC_CENTRE = 20;  // of the 41 x 41 disc sprite
-// A point of each level button, and the message area where the banner blinks.
+// "Moyen": where to press it, and a point that lights up under the pointer.
+constexpr const LevelButton& MOYEN = LEVEL_BUTTONS[1];
 constexpr int MOYEN_X = 81, MOYEN_Y = 131, MOYEN_PROBE_X = 40, MOYEN_PROBE_Y = 135;
-constexpr int MOYEN_LEFT = 27, MOYEN_TOP = 112, BUTTON_W = 106;
-constexpr int BANNER_X = 100, BANNER_Y = 200, BANNER_W = 250, BANNER_H = 50;
 // A place of the window that is no active zone, to rest the pointer on.
 constexpr int REST_X = 200, REST_Y = 60;
 // The flat board beside the message area: shown once the first picture is.
@@ -77,9 +76,9 @@ bool build_art(Art& art) {
         const uint32_t* pixels = sprite_pixels(SPRITE_BACKDROP, &w, &h);
         ok = pixels && w == WINDOW_W && h == WINDOW_H;
         if (ok) art.backdrop.assign(pixels, pixels + size_t(w) * size_t(h));
-        pixels = sprite_pixels(SPRITE_MOYEN_HOVER, &w, &h);
+        pixels = sprite_pixels(MOYEN.hover, &w, &h);
         ok = ok && pixels;
-        if (ok) art.moyen_hover_probe = pixels[(MOYEN_PROBE_Y - MOYEN_TOP) * w + (MOYEN_PROBE_X - MOYEN_LEFT)];
+        if (ok) art.moyen_hover_probe = pixels[(MOYEN_PROBE_Y - MOYEN.well_y) * w + (MOYEN_PROBE_X - MOYEN.well_x)];
         pixels = sprite_pixels(SPRITE_DISC_HUMAN, &w, &h);
         ok = ok && pixels;
         if (ok) art.human_disc = pixels[DISC_CENTRE * w + DISC_CENTRE];
@@ -121,7 +120,7 @@ int count_discs(const Board& board, int8_t side) {
 }
 
 bool human_to_move(const e2e::Image& shot, const Art& art) {
-    return shot.at(DISC_LEFT + DISC_CENTRE, TURN_DISC_TOP + DISC_CENTRE) == art.human_disc;
+    return shot.at(TURN_DISC_X + DISC_CENTRE, TURN_DISC_Y + DISC_CENTRE) == art.human_disc;
 }
 
 // The human's move: the preferred column, unless the computer's search, run
@@ -139,8 +138,8 @@ int human_column(const Board& board, int preferred) {
 // banner's opacity.
 long banner_strength(const e2e::Image& shot, const Art& art) {
     long sum = 0;
-    for (int y = BANNER_Y; y < BANNER_Y + BANNER_H; ++y)
-        for (int x = BANNER_X; x < BANNER_X + BANNER_W; ++x) {
+    for (int y = MESSAGE_AREA_Y; y < MESSAGE_AREA_Y + MESSAGE_AREA_HEIGHT; ++y)
+        for (int x = MESSAGE_AREA_X; x < MESSAGE_AREA_X + MESSAGE_AREA_WIDTH; ++x) {
             const uint32_t a = shot.at(x, y), b = art.at(x, y);
             for (int shift = 0; shift < 24; shift += 8)
                 sum += std::labs(long((a >> shift) & 0xFF) - long((b >> shift) & 0xFF));
