@@ -25,9 +25,13 @@ void sdl_message_box(const char* caption, const char* text) {
     }
     // While the box was up the game's window took no input, as a window
     // disabled under a modal box takes none: what was typed or clicked on it
-    // meanwhile is dropped, not replayed now.
+    // meanwhile is dropped, not replayed now. Pointer moves stay: they only
+    // bring the hover up to date with where the pointer is now, and a user
+    // who moves on as the box closes expects the button under the pointer
+    // to light up.
     if (s.video_ready) {
         SDL_PumpEvents();
-        SDL_FlushEvents(SDL_KEYDOWN, SDL_MOUSEWHEEL);
+        SDL_FlushEvents(SDL_KEYDOWN, SDL_KEYMAPCHANGED);
+        SDL_FlushEvents(SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL);
     }
 }

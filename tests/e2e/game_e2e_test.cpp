@@ -55,11 +55,14 @@ protected:
     std::unique_ptr<e2e::XvfbSession> x;
     e2e::ChildProcess game;
     e2e::Rect window;
+    unsigned long root_cursor = 0;
 
     void SetUp() override {
         x = e2e::XvfbSession::start(1280, 1024);
         ASSERT_TRUE(x) << "Xvfb could not be started";
         x->set_root_colour(ROOT_COLOUR);
+        x->move_pointer(5, 5);
+        root_cursor = x->cursor_serial();
         // Test machines have no sound card; SDL's dummy output stands in
         // for one, so the game opens its synthesiser as on a desktop.
         e2e::ChildProcess::Options options;
@@ -92,9 +95,19 @@ protected:
         return n;
     }
     void start_moyen_game() {
+        // The arrow over the window outside every zone, the hand over "Moyen".
+        x->move_pointer(window.x + 200, window.y + 20);
+        x->move_pointer(window.x + 201, window.y + 21);
+        unsigned long arrow = 0;
+        ASSERT_TRUE(e2e::wait_until([&] {
+            arrow = x->cursor_serial();
+            return arrow != root_cursor;
+        }));
         x->move_pointer(window.x + 80, window.y + 130);
         x->move_pointer(window.x + 81, window.y + 131);
         ASSERT_TRUE(wait_for_pixel(40, 135, expected_art().moyen_hover[23 * 106 + 13])) << dump("hover");
+        EXPECT_TRUE(e2e::wait_until([&] { return x->cursor_serial() != arrow && x->cursor_serial() != root_cursor; }))
+            << "no hand over the button";
         x->press_button();
         x->release_button();
         // The human is to move: the turn disc stands above column 0.
@@ -163,6 +176,8 @@ TEST_F(GameE2E, CloseCrossEndsTheGame) {
 }
 
 TEST(GameWithoutSound, ShowsTheOneBoxThenPlaysSilently) {
+    // Built first, so that the pointer moves on right as the box closes.
+    const ExpectedArt& art = expected_art();
     auto x = e2e::XvfbSession::start(1280, 1024);
     ASSERT_TRUE(x);
     e2e::ChildProcess::Options options;
@@ -176,10 +191,10 @@ TEST(GameWithoutSound, ShowsTheOneBoxThenPlaysSilently) {
     ASSERT_TRUE(e2e::wait_until([&] { return !x->window_exists(*box) || !x->window_viewable(*box); }));
     // The game goes on: its picture shows, and a game can be started.
     const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == expected_art().at(360, 225); }));
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == art.at(360, 225); }));
     x->move_pointer(wx + 80, wy + 130);
     x->move_pointer(wx + 81, wy + 131);
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == expected_art().moyen_hover[23 * 106 + 13]; }));
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == art.moyen_hover[23 * 106 + 13]; }));
     x->click(wx + 81, wy + 131);
     ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; }));
     EXPECT_FALSE(x->find_window("Problème")) << "no second box";
