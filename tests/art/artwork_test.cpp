@@ -1,3 +1,4 @@
+#include <cstring>
 #include <map>
 
 #include "art/artwork.h"
@@ -137,14 +138,32 @@ TEST_F(ArtworkTest, LevelZonesAreRegisteredInOrder) {
 }
 
 TEST_F(ArtworkTest, LeavesNoDrawingPassOpenAndBlitsToTheScreen) {
-    // A sprite can be opened: nothing is left open on one.
-    DrawTarget* target = sprite_draw_target(SPRITE_DISC_HUMAN);
-    EXPECT_NE(target, nullptr);
-    begin_drawing(target);
-    end_drawing();
+    // Drawing with no pass of its own must reach no sprite.
+    std::map<SpriteId, Picture> before;
+    for (SpriteId id : ARTWORK_SPRITES) before[id] = sprite_picture(id);
+    draw_box(0, 0, 400, 600, pack_colour(1, 2, 3));
+    put_pixel(20, 20, pack_colour(1, 2, 3));
+    for (SpriteId id : ARTWORK_SPRITES)
+        EXPECT_EQ(differing_pixels(sprite_picture(id), before.at(id)), 0) << "sprite " << id;
     blit_sprite(SPRITE_DISC_CPU, 0, 0);
     ASSERT_NE(screen_pixels(), nullptr);
     EXPECT_EQ(screen_pixels()[20 * 400 + 20], rgb(255, 108, 108));
+}
+
+TEST_F(ArtworkTest, CanvasIsLeftHoldingTheDimButtonSlabs) {
+    // What the last picture left: the board slab's outer column 400 and
+    // row 600, which clearing never touches, and the three button slabs.
+    auto expected = make_shade_canvas();
+    clear_canvas(*expected);
+    render_slab(*expected, 0, 0, 400, 600, 50, 20);
+    clear_canvas(*expected);
+    for (int y : {80, 115, 150}) render_slab(*expected, 30, y, 100, 30, 15, 6);
+    const ShadeCanvas* canvas = process_canvas();
+    ASSERT_NE(canvas, nullptr);
+    for (int x = 0; x < CANVAS_WIDTH; ++x)
+        for (int y = 0; y < CANVAS_HEIGHT; ++y)
+            ASSERT_EQ(std::memcmp(&canvas->at(x, y), &expected->at(x, y), sizeof(CanvasElement)), 0)
+                << "element (" << x << ", " << y << ")";
 }
 
 // --- the whole set, against the reference and against itself ------------------
