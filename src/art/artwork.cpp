@@ -1,6 +1,7 @@
 #include "art/artwork.h"
 
 #include "art/close_cross.h"
+#include "art/palette.h"
 #include "art/shade_canvas.h"
 #include "game/hot_zones.h"
 #include "platform/drawing.h"
@@ -14,8 +15,6 @@ constexpr int DISC_SIZE = 41;
 constexpr int DISC_EXTENT = DISC_SIZE - 1;  // the slab covers both ends
 constexpr int DISC_RADIUS = 20;
 constexpr int DISC_BEVEL = 6;
-constexpr uint32_t HUMAN_DISC_COLOUR = pack_colour(150, 100, 0);
-constexpr uint32_t CPU_DISC_COLOUR = pack_colour(150, 0, 0);
 
 // --- the window picture --------------------------------------------------------
 constexpr int WINDOW_WIDTH = 400;
@@ -26,8 +25,6 @@ constexpr uint32_t BACKGROUND_COLOUR = pack_colour(160, 160, 255);
 // rounded outline.
 constexpr int BOARD_RADIUS = 50;
 constexpr int BOARD_BEVEL = 20;
-constexpr uint32_t BOARD_COLOUR = pack_colour(0, 130, 178);
-constexpr int SHADE_OFFSET = 32;  // the board and both button looks
 
 // Hole of cell (column, row): the square at (25 + 50 column, 250 + 50 row).
 constexpr int HOLE_LEFT = 25;
@@ -50,9 +47,6 @@ constexpr int BUTTON_RADIUS = 15;
 constexpr int BUTTON_BEVEL = 6;
 constexpr int LABEL_DX = 25;  // label from the well's corner
 constexpr int LABEL_DY = 7;
-constexpr uint32_t BUTTON_BRIGHT = pack_colour(0, 0, 178);
-constexpr uint32_t BUTTON_DIM = pack_colour(0, 0, 128);
-
 
 // Column frames and the numbers under them.
 constexpr int FRAME_WIDTH = 49;
@@ -65,12 +59,10 @@ constexpr int PANEL_X = 140;
 constexpr int PANEL_Y = 70;
 constexpr int PANEL_WIDTH = 230;
 constexpr int PANEL_HEIGHT = 120;
-constexpr uint32_t PANEL_COLOUR = pack_colour(0, 140, 200);
 constexpr int STRIP_X = 170;
 constexpr int STRIP_Y = 80;
 constexpr int STRIP_WIDTH = 170;
 constexpr int STRIP_HEIGHT = 25;
-constexpr uint32_t STRIP_COLOUR = pack_colour(0, 120, 160);
 constexpr int SCORES_X = 225;
 constexpr int SCORES_Y = 79;
 // The score numbers of the board view stand on these rows, right of x = 250.
@@ -80,7 +72,6 @@ struct PanelLabel {
     const char* text;
 };
 constexpr PanelLabel PANEL_LABELS[] = {{120, "Humain"}, {140, "CPU"}, {160, "Nul"}};
-
 
 // Title: the word, then a large italic "4" outlined by four dark copies
 // around the green one.
@@ -106,25 +97,22 @@ constexpr Banner BANNERS[] = {
 constexpr const char* SERIF = "Times New Roman";
 constexpr const char* NUMBER_FACE = "Impact";
 constexpr int NORMAL = 0;
-constexpr int TITLE_COLOUR[] = {50, 50, 50};
-constexpr int FOUR_COLOUR[] = {0, 250, 0};
-constexpr int LABEL_BRIGHT[] = {250, 250, 250};
-constexpr int LABEL_DIM[] = {200, 200, 200};
-constexpr int SCORES_COLOUR[] = {200, 250, 200};
-constexpr int BANNER_TEXT_COLOUR[] = {10, 10, 10};
+constexpr uint32_t TITLE_COLOUR = pack_colour(50, 50, 50);
+constexpr uint32_t FOUR_COLOUR = pack_colour(0, 250, 0);
+constexpr uint32_t SCORES_COLOUR = pack_colour(200, 250, 200);
+constexpr uint32_t BANNER_TEXT_COLOUR = pack_colour(10, 10, 10);
 
 // The credit runs up the board's left bevel (x = 1..20), beside the holes
 // and below the buttons: with the 16-pixel cell starting at x = 3 the
 // glyphs stay on the bevel, and the text starts low enough to end well
 // below the wells. A deep blue reads on the bright bevel without shouting.
 constexpr const char* CREDIT = "Colonnade4 — logiciel libre";
-constexpr const char* CREDIT_FACE = "Times New Roman";
 constexpr int CREDIT_CELL = 16;
 constexpr int CREDIT_WEIGHT = 700;
 constexpr int CREDIT_ANGLE = 900;  // tenths of a degree: reads upwards
 constexpr int CREDIT_X = 3;
 constexpr int CREDIT_Y = 540;
-constexpr int CREDIT_COLOUR[] = {0, 60, 100};
+constexpr uint32_t CREDIT_COLOUR = pack_colour(0, 60, 100);
 
 // One build: the options and the drawing pass it has open.
 struct Build {
@@ -159,7 +147,7 @@ struct Build {
 };
 
 void font(const char* face, int size_pt, int style) { select_font(load_font(face, size_pt, style)); }
-void colour(const int (&rgb)[3]) { set_colour(rgb[0], rgb[1], rgb[2]); }
+void colour(uint32_t packed) { set_colour(colour_red(packed), colour_green(packed), colour_blue(packed)); }
 
 void build_disc(Build& b, SpriteId id, uint32_t disc_colour) {
     create_sprite(id, DISC_SIZE, DISC_SIZE);
@@ -179,7 +167,7 @@ void render_buttons(Build& b, bool register_zones) {
     }
 }
 
-void write_button_labels(const Build& b, const int (&label_colour)[3]) {
+void write_button_labels(const Build& b, uint32_t label_colour) {
     font(SERIF, 14, FS_BOLD);
     colour(label_colour);
     for (const LevelButton& button : LEVEL_BUTTONS)
@@ -193,7 +181,8 @@ void grab_button_looks(bool hover) {
     set_blit_target(SCREEN_TARGET);
 }
 
-// Steps 3 to 15: the window picture with the buttons in their bright look.
+// The window picture with its buttons bright, in one drawing pass; the
+// close cross's pens go with the pass, the credit's font just before it.
 void build_backdrop(Build& b) {
     create_sprite(SPRITE_BACKDROP, WINDOW_WIDTH, WINDOW_HEIGHT);
     b.begin(SPRITE_BACKDROP);
@@ -249,7 +238,7 @@ void build_backdrop(Build& b) {
     colour(LABEL_BRIGHT);
     for (const PanelLabel& label : PANEL_LABELS) b.text(PANEL_LABEL_X, label.y, label.text);
 
-    const FontHandle credit_font = create_font_ex(CREDIT_FACE, CREDIT_CELL, CREDIT_WEIGHT, CREDIT_ANGLE);
+    const FontHandle credit_font = create_font_ex(SERIF, CREDIT_CELL, CREDIT_WEIGHT, CREDIT_ANGLE);
     select_font(credit_font);
     colour(CREDIT_COLOUR);
     b.text(CREDIT_X, CREDIT_Y, CREDIT);
@@ -257,16 +246,18 @@ void build_backdrop(Build& b) {
     b.end();
 }
 
-// Steps 16 and 17: the empty message area and the four banners, taken
-// before the dim pass (the message area does not overlap the buttons).
-void build_banners(Build& b) {
+void grab_message_area(SpriteId id) {
     set_blit_target(SPRITE_BACKDROP);
-    grab_sprite(SPRITE_BANNER_BACK, MESSAGE_AREA_X, MESSAGE_AREA_Y, MESSAGE_AREA_WIDTH, MESSAGE_AREA_HEIGHT);
+    grab_sprite(id, MESSAGE_AREA_X, MESSAGE_AREA_Y, MESSAGE_AREA_WIDTH, MESSAGE_AREA_HEIGHT);
     set_blit_target(SCREEN_TARGET);
+}
+
+// The empty message area and the four banners, taken before the dim
+// buttons are drawn (the message area does not overlap the buttons).
+void build_banners(Build& b) {
+    grab_message_area(SPRITE_BANNER_BACK);
     for (const Banner& banner : BANNERS) {
-        set_blit_target(SPRITE_BACKDROP);
-        grab_sprite(banner.id, MESSAGE_AREA_X, MESSAGE_AREA_Y, MESSAGE_AREA_WIDTH, MESSAGE_AREA_HEIGHT);
-        set_blit_target(SCREEN_TARGET);
+        grab_message_area(banner.id);
         b.begin(banner.id);
         set_draw_mode(DM_TRANSPARENT);
         font(SERIF, 30, FS_BOLD);
@@ -276,7 +267,7 @@ void build_banners(Build& b) {
     }
 }
 
-// Step 19: the buttons again, dim, over the bright ones in sprite 1.
+// The buttons again, dim, over the bright ones in sprite 1.
 void dim_buttons(Build& b) {
     b.begin(SPRITE_BACKDROP);
     b.clear();

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <iterator>
 
+#include "art/close_cross.h"
+#include "art/palette.h"
 #include "art/shade_canvas.h"
 #include "platform/drawing.h"
 #include "platform/screen.h"
@@ -33,12 +35,8 @@ constexpr double BOARD_BEVEL = 20.0;
 // At the smallest sizes the game's corner radius rounds to a pixel or so
 // and the outline looks square: keep it at least this many icon pixels.
 constexpr double MIN_CORNER_PIXELS = 2.0;
-constexpr uint32_t BOARD_COLOUR = pack_colour(0, 130, 178);
-constexpr int SHADE_OFFSET = 32;
 constexpr double HOLE_RIM_PER_PITCH = 7.0 / 50.0;
 constexpr double DISC_BEVEL_PER_RADIUS = 6.0 / 20.0;
-constexpr uint32_t HUMAN_DISC_COLOUR = pack_colour(150, 100, 0);
-constexpr uint32_t CPU_DISC_COLOUR = pack_colour(150, 0, 0);
 constexpr uint32_t LINE_COLOUR = pack_colour(0, 255, 0);
 constexpr double LINE_WIDTH_PER_PITCH = 10.0 / 50.0;
 constexpr double LINE_MIN_WIDTH = 0.8;  // icon pixels: shows at 16 without hiding the discs
@@ -48,14 +46,8 @@ constexpr double BUTTON_RADIUS_PER_HEIGHT = 0.5;
 constexpr double BUTTON_BEVEL_PER_HEIGHT = 0.2;
 constexpr double WELL_MARGIN = 3.0;
 constexpr double WELL_RIM_PER_HEIGHT = 5.0 / 36.0;
-constexpr uint32_t BUTTON_COLOUR = pack_colour(0, 0, 128);
-constexpr uint32_t LABEL_COLOUR = pack_colour(200, 200, 200);
-constexpr uint32_t PANEL_COLOUR = pack_colour(0, 140, 200);
-constexpr uint32_t STRIP_COLOUR = pack_colour(0, 120, 160);
-constexpr uint32_t PANEL_TEXT_COLOUR = pack_colour(250, 250, 250);
 constexpr uint32_t LIGHT_EDGE = pack_colour(255, 255, 255);
 constexpr uint32_t DARK_EDGE = pack_colour(16, 16, 16);  // never black: black is transparent here
-constexpr uint32_t CROSS_COLOUR = pack_colour(32, 32, 32);
 constexpr double CROSS_WIDTH = 5.0;
 
 struct Rect {
@@ -219,12 +211,12 @@ void draw_buttons(Picture& p, const IconLayout& layout, bool details) {
     for (int b = 0; b < layout.buttons; ++b)
         render_slab(canvas, p.px_x(BUTTON_X), p.px(layout.button_top + layout.button_step * b), w, h, radius, bevel);
     const DrawTarget target = p.window_target();
-    shade_canvas_into(canvas, target, p.window_width - 1, p.size - 1, BUTTON_COLOUR, SHADE_OFFSET);
+    shade_canvas_into(canvas, target, p.window_width - 1, p.size - 1, BUTTON_DIM, SHADE_OFFSET);
     if (!details) return;
     // Where the labels are: a bar as long as a short word.
     for (int b = 0; b < layout.buttons; ++b) {
         const double top = layout.button_top + layout.button_step * b;
-        p.fill({BUTTON_X + 22, top + layout.button_height * 0.35, 48, layout.button_height * 0.3}, LABEL_COLOUR);
+        p.fill({BUTTON_X + 22, top + layout.button_height * 0.35, 48, layout.button_height * 0.3}, LABEL_DIM);
     }
 }
 
@@ -232,10 +224,10 @@ void draw_panel(Picture& p, bool details) {
     framed_box(p, PANEL, PANEL_COLOUR, true);
     framed_box(p, STRIP, STRIP_COLOUR, false);
     if (!details) return;
-    for (const Rect& text : PANEL_TEXTS) p.fill(text, PANEL_TEXT_COLOUR);
+    for (const Rect& text : PANEL_TEXTS) p.fill(text, LABEL_BRIGHT);
     const double width = CROSS_WIDTH * p.scale;
-    stroke(p, p.px_x(CROSS[0]), p.px(CROSS[1]), p.px_x(CROSS[2]), p.px(CROSS[3]), width, CROSS_COLOUR);
-    stroke(p, p.px_x(CROSS[0]), p.px(CROSS[3]), p.px_x(CROSS[2]), p.px(CROSS[1]), width, CROSS_COLOUR);
+    stroke(p, p.px_x(CROSS[0]), p.px(CROSS[1]), p.px_x(CROSS[2]), p.px(CROSS[3]), width, CROSS_DARK);
+    stroke(p, p.px_x(CROSS[0]), p.px(CROSS[3]), p.px_x(CROSS[2]), p.px(CROSS[1]), width, CROSS_DARK);
 }
 
 // One disc of each colour is shaded in a small target of its own (the light
