@@ -11,12 +11,13 @@ namespace {
 // A device that looks at the game at the moment MIDI is opened.
 struct OrderProbe final : MidiDevice {
     bool opened = false;
-    bool window_visible = false, artwork_built = false, presented = false;
+    bool window_visible = false, window_shown = false, artwork_built = false, presented = false;
     int zones = 0;
     int32_t game_over = -1;
     bool open() override {
         opened = true;
         window_visible = headless_log().window_visible;
+        window_shown = headless_log().show_count > 0;
         int w = 0, h = 0;
         artwork_built = sprite_pixels(SPRITE_BANNER_DRAW, &w, &h) != nullptr;
         presented = headless_log().present_count > 0;
@@ -33,6 +34,7 @@ TEST_F(GameTest, StartUpOpensWindowBuildsArtThenOpensMidiAndWaitsForALevel) {
     ASSERT_TRUE(start_game(headless_backend(), &probe));
     ASSERT_TRUE(probe.opened);
     EXPECT_TRUE(probe.window_visible);
+    EXPECT_TRUE(probe.window_shown) << "show_window comes before MIDI, so its box stands over the window";
     EXPECT_TRUE(probe.artwork_built);
     EXPECT_EQ(probe.zones, 5);
     EXPECT_FALSE(probe.presented) << "the first picture comes with the first repaint";
