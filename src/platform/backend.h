@@ -34,7 +34,7 @@ struct PlatformBackend {
     virtual void set_cursor(int shape) = 0;
     virtual void set_icon(const uint32_t* pixels, int width, int height) = 0;
     // Moves the window with the pointer until the left button is released.
-    // Repaint requests meanwhile go to platform_offer_to_hook (window.h's hook).
+    // Repaint and close requests meanwhile go to platform_offer_to_hook.
     virtual void begin_drag() = 0;
     virtual void start_timer(int period_ms) = 0;
 
@@ -64,7 +64,9 @@ struct PlatformBackend {
 int centred_origin(int screen_size, int window_size);
 
 // Called by a backend for a message that the system delivers outside
-// wait_event (a repaint during the drag loop): offers it to the game's hook.
+// wait_event (a repaint or a close request during the drag loop): offers it
+// to the game's hook; a close request the hook leaves alone is reported by
+// the next wait_event.
 void platform_offer_to_hook(int32_t message, intptr_t first, intptr_t second);
 
 // The two backends.

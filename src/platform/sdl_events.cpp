@@ -256,6 +256,10 @@ void sdl_pump_modal(int wait_ms) {
         } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED) {
             s.paint_pending = false;
             platform_offer_to_hook(EV_PAINT, 0, 0);
+        } else if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
+            // The window takes a close request whoever dispatches it; the
+            // game hears of it at its next wait.
+            platform_offer_to_hook(EV_CLOSE, 0, 0);
         }
     } while (SDL_PollEvent(&e));
 }

@@ -68,8 +68,8 @@ BackendEvent sdl_next_event();
 void sdl_start_timer(int period_ms);
 void sdl_stop_timer();
 // For the modal loops (drag, message box): waits up to wait_ms for events,
-// hands repaint requests to the game's hook and drops everything else, as
-// the system's own modal loops do.
+// hands repaint and close requests to the window's own handling and drops
+// everything else, as the system's own modal loops do.
 void sdl_pump_modal(int wait_ms);
 
 // sdl_drag.cpp

@@ -21,6 +21,10 @@ struct WindowState {
     int client_height = 0;
     WindowHook hook = nullptr;
     intptr_t last_first = 0;
+    // A close request the window took and nobody has reported yet; it may
+    // come while no wait_event runs (during a drag), and then waits for the
+    // next one.
+    int32_t pending_code = 0;
 };
 
 WindowState state;
@@ -29,12 +33,16 @@ bool is_our_window(WindowHandle window) {
     return state.backend != nullptr && window != NO_WINDOW && window == state.window;
 }
 
+// What the window does with each message it receives, in wait_event or
+// outside it: record it, offer it to the game's hook, and unless the hook
+// claims it, note a close request instead of closing.
 void record_and_offer(int32_t message, intptr_t first, intptr_t second) {
     state.last_first = first;
     // A repaint request means the display lost the picture: the next
     // present must send all of it, not only what changed.
     if (message == EV_PAINT) mark_screen_changed();
-    if (state.hook != nullptr) state.hook(state.window, message, first, second);
+    const bool claimed = state.hook != nullptr && state.hook(state.window, message, first, second);
+    if (!claimed && message == EV_CLOSE) state.pending_code = EV_CLOSE;
 }
 
 }  // namespace
@@ -99,9 +107,14 @@ int32_t wait_event() {
     // close keeps its loop from spinning.
     if (state.backend == nullptr) return EV_CLOSE;
     const BackendEvent event = state.backend->next_event();
-    // The hook sees every message before the platform's own handling; a
-    // close request is only reported, the window stays open.
     record_and_offer(event.code, event.first, event.second);
+    // A close request noted now or since the last wait is reported in place
+    // of the message; the window stays open.
+    if (state.pending_code != 0) {
+        const int32_t code = state.pending_code;
+        state.pending_code = 0;
+        return code;
+    }
     return event.code;
 }
 

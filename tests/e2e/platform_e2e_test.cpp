@@ -315,6 +315,21 @@ TEST_F(PlatformProbe, CloseRequestIsReportedAndTheWindowStays) {
     EXPECT_TRUE(next_event(0x0100)) << probe_.transcript();
 }
 
+TEST_F(PlatformProbe, CloseRequestDuringADragIsReportedAfterIt) {
+    const Rect start = geometry();
+    move_to_client(60, 450);
+    x_->press_button();
+    ASSERT_TRUE(probe_.wait_for_line_starting("drag begin")) << probe_.transcript();
+    // The window follows the pointer: the drag loop has the window now.
+    x_->move_pointer(start.x + 70, start.y + 460);
+    ASSERT_TRUE(e2e::wait_until([&] { return geometry().x == start.x + 10; })) << probe_.transcript();
+    x_->request_close(window_);
+    x_->release_button();
+    ASSERT_TRUE(probe_.wait_for_line_starting("drag end")) << probe_.transcript();
+    EXPECT_TRUE(next_event(0x0010)) << probe_.transcript();
+    EXPECT_TRUE(x_->window_viewable(window_));
+}
+
 TEST_F(PlatformProbe, TimerTicksWaitBehindOtherEventsAndNeverPileUp) {
     ASSERT_TRUE(probe_.wait_for_line_starting("tick 1")) << probe_.transcript();
     x_->tap_key(XK_b);

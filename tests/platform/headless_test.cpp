@@ -1,5 +1,6 @@
 #include <vector>
 
+#include "platform/backend.h"
 #include "platform/services.h"
 #include "platform_fixture.h"
 
@@ -10,6 +11,11 @@ std::vector<int32_t> messages_seen;
 bool recording_hook(WindowHandle, int32_t message, intptr_t, intptr_t) {
     messages_seen.push_back(message);
     return false;
+}
+
+bool close_claiming_hook(WindowHandle window, int32_t message, intptr_t first, intptr_t second) {
+    recording_hook(window, message, first, second);
+    return message == EV_CLOSE;
 }
 
 // Every event until the script runs out, as wait_event reports them.
@@ -143,6 +149,27 @@ TEST_F(HeadlessTest, InputDuringASleepWaitsForTheNextWait) {
     EXPECT_EQ(wait_event(), EV_MOUSE_MOVE);
     EXPECT_EQ(wait_event(), EV_LBUTTON_DOWN);
     EXPECT_EQ(mouse_x(), -1);
+}
+
+TEST_F(HeadlessTest, CloseRequestOutsideAWaitIsReportedByTheNextWait) {
+    set_window_handler(recording_hook);
+    wait_event();  // the first repaint
+    messages_seen.clear();
+    // A close request that reaches the window while no wait_event runs (the
+    // drag loop dispatches it): the next wait still dispatches the next
+    // message, then reports the close in its place.
+    platform_offer_to_hook(EV_CLOSE, 0, 0);
+    headless_key(KEY_DIGIT_1);
+    EXPECT_EQ(wait_event(), EV_CLOSE);
+    EXPECT_EQ(messages_seen, (std::vector<int32_t>{EV_CLOSE, EV_KEY_DOWN}));
+    EXPECT_EQ(events_until_script_end(), std::vector<int32_t>{}) << "the close is reported once";
+
+    // A close request that the hook claims is its own: nothing is pending.
+    set_window_handler(close_claiming_hook);
+    platform_offer_to_hook(EV_CLOSE, 0, 0);
+    headless_key(KEY_DIGIT_1 + 1);
+    EXPECT_EQ(wait_event(), EV_KEY_DOWN);
+    EXPECT_EQ(last_key(), KEY_DIGIT_1 + 1);
 }
 
 TEST_F(HeadlessTest, TimeRunsOnToTheNextTimedAction) {
