@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <climits>
 #include <cmath>
 #include <set>
@@ -88,6 +89,75 @@ TEST_F(DrawingTest, CurrentColourOutlivesThePassButPenAndTextColourDoNot) {
     EXPECT_TRUE(pixel_is(p, 4, 5, 0));
     EXPECT_TRUE(pixel_is(p, 5, 20, rgb(0, 255, 0)));
     EXPECT_TRUE(pixel_is(p, 10, 20, rgb(255, 255, 255))) << "draw_box's colour is the current one now";
+}
+
+TEST_F(DrawingTest, ColourSettersMakeTheirColourCurrent) {
+    const uint32_t colour = pack_colour(200, 40, 10);
+    const struct {
+        const char* name;
+        void (*apply)(uint32_t colour);
+        bool draws_at_40_50;
+    } setters[] = {
+        {"set_colour", [](uint32_t c) { set_colour(colour_red(c), colour_green(c), colour_blue(c)); }, false},
+        {"draw_line_coloured", [](uint32_t c) { draw_line_coloured(40, 50, 5, 0, c); }, true},
+        {"draw_box", [](uint32_t c) { draw_box(40, 50, 1, 1, c); }, true},
+    };
+    end_drawing();
+    for (const auto& setter : setters) {
+        ASSERT_TRUE(create_sprite(1, 60, 60));
+        begin_drawing(sprite_draw_target(1));
+        set_pen(10, pack_colour(0, 255, 0));
+        setter.apply(colour);
+        draw_line(5, 10, 10, 0);  // with the 1-pixel pen of that colour, not the wide one
+        set_pen(1, pack_colour(0, 0, 255));
+        draw_line_to(5, 20, 15, 20);  // ends in the current colour
+        set_draw_mode(DM_TRANSPARENT);
+        set_text_pos(5, 30);
+        draw_text("H");  // in the text colour
+        const Picture p = finished();
+        EXPECT_TRUE(pixel_is(p, 40, 50, setter.draws_at_40_50 ? rgb(200, 40, 10) : 0)) << setter.name;
+        EXPECT_TRUE(pixel_is(p, 10, 10, rgb(200, 40, 10))) << setter.name;
+        EXPECT_TRUE(pixel_is(p, 10, 12, 0)) << setter.name;
+        EXPECT_TRUE(pixel_is(p, 15, 20, rgb(200, 40, 10))) << setter.name;
+        EXPECT_EQ(std::count(p.pixels.begin() + 30 * 60, p.pixels.end(), rgb(200, 40, 10)) > 10, true)
+            << setter.name << ": the letter's stems are in the colour";
+    }
+}
+
+TEST_F(DrawingTest, EachPassStartsWithBlackPenOpaqueTextAndNoModes) {
+    constexpr uint32_t grey = pack_colour(100, 150, 200);
+    draw_box(0, 0, 60, 60, grey);
+    end_drawing();
+    // A pass that changes everything it can...
+    begin_drawing(sprite_draw_target(1));
+    set_draw_mode(DM_TRANSPARENT | DM_INVERT | DM_HOLLOW);
+    set_colour(255, 0, 0);
+    set_pen(10, pack_colour(0, 255, 0));
+    select_font(load_font("Times New Roman", 30, FS_BOLD));
+    set_text_pos(30, 30);
+    end_drawing();
+    // ...and the next one, which starts from the defaults.
+    begin_drawing(sprite_draw_target(1));
+    draw_text("x");                   // system font, black on its white cell, at (0, 0)
+    draw_line(5, 40, 10, 0);          // black 1-pixel pen, not inverting
+    draw_box(20, 50, 4, 4, pack_colour(0, 0, 255));  // filled
+    const Picture p = finished();
+    EXPECT_TRUE(pixel_is(p, 0, 0, rgb(255, 255, 255)));
+    EXPECT_TRUE(pixel_is(p, 0, 15, rgb(255, 255, 255))) << "the system font's 16-pixel cell";
+    EXPECT_TRUE(pixel_is(p, 0, 16, rgb(100, 150, 200)));
+    int ink = 0;
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) {
+            const uint32_t v = p.at(x, y);
+            if (v == rgb(100, 150, 200)) continue;  // right of the cell
+            ink += v != rgb(255, 255, 255);
+            EXPECT_TRUE((v >> 16 & 0xFF) == (v & 0xFF)) << "grey text ink at (" << x << ", " << y << ")";
+        }
+    EXPECT_GT(ink, 5);
+    EXPECT_TRUE(pixel_is(p, 10, 40, 0));
+    EXPECT_TRUE(pixel_is(p, 10, 39, rgb(100, 150, 200)));
+    EXPECT_TRUE(pixel_is(p, 10, 41, rgb(100, 150, 200)));
+    EXPECT_TRUE(pixel_is(p, 21, 51, rgb(0, 0, 255)));
 }
 
 TEST_F(DrawingTest, WidePensAreCentredWithRoundEnds) {

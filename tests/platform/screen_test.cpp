@@ -112,8 +112,13 @@ TEST_F(ScreenTest, BlendFollowsTheWeightTable) {
     // At full opacity the sprite dominates; at the lowest the target does.
     EXPECT_EQ(blend_pixel(source, target, 255), rgb(200, 102, 250));
     EXPECT_EQ(blend_pixel(source, target, 1), rgb(11, 255, 121));
-    // Two bright channels add up past 255 and stop there.
-    EXPECT_EQ(blend_channel(255, 255, 128), 255);
+    // Two bright channels add up past 255 (129 + 129) and stop there.
+    solid_sprite(1, 2, 2, pack_colour(255, 255, 255));
+    solid_sprite(12, 1, 1, pack_colour(255, 255, 255));
+    set_blit_target(1);
+    blend_sprite(12, 0, 0, 128);
+    EXPECT_TRUE(pixel_is(sprite_picture(1), 0, 0, rgb(255, 255, 255)));
+    EXPECT_TRUE(pixel_is(sprite_picture(1), 1, 0, rgb(255, 255, 255)));
 }
 
 TEST_F(ScreenTest, BlitsAreClippedAtEveryEdge) {
