@@ -2,7 +2,8 @@
 //
 // Two implementations exist: the SDL2/X11 one (sdl_backend.cpp and its
 // siblings) and the scripted headless twin (headless_backend.cpp). The core
-// (window.cpp, screen.cpp, drawing.cpp, text.cpp, services.cpp) does
+// (window.cpp, screen.cpp, drawing.cpp, text.cpp, random.cpp,
+// record_list.cpp) does
 // everything that is plain memory work - sprites, blits, blending, lines,
 // text, random numbers - and asks the backend only for what needs the
 // system: a window, its events, a clock, and somewhere to show pixels.
@@ -62,6 +63,12 @@ struct PlatformBackend {
 // Where a centred window goes along one axis of the screen:
 // screen / 2 - min(window, screen) / 2, each half an integer division.
 int centred_origin(int screen_size, int window_size);
+
+// The second parameter of a pointer event: the client position packed as
+// the reference system packs it, x in the low 16 bits, y in the high.
+constexpr intptr_t packed_position(int x, int y) {
+    return intptr_t((uint32_t(uint16_t(y)) << 16) | uint16_t(x));
+}
 
 // Called by a backend for a message that the system delivers outside
 // wait_event (a repaint or a close request during the drag loop): offers it

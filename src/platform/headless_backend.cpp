@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <cstddef>
-
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
@@ -56,8 +55,6 @@ void fresh_if_ended() {
     if (twin.log.shut_down) reset_twin();
 }
 
-intptr_t packed_point(int x, int y) { return intptr_t((uint32_t(uint16_t(y)) << 16) | uint16_t(x)); }
-
 void set_clock(uint64_t us) {
     if (us <= twin.log.clock_us) return;
     twin.log.clock_us = us;
@@ -93,7 +90,7 @@ void carry_out(const Step& step) {
     }
     for (BackendEvent e : step.events) {
         if (e.second == 0 && (e.code == EV_LBUTTON_DOWN || e.code == EV_LBUTTON_DBLCLK || e.code == EV_MOUSE_MOVE))
-            e.second = packed_point(twin.log.pointer_x, twin.log.pointer_y);
+            e.second = packed_position(twin.log.pointer_x, twin.log.pointer_y);
         twin.queue.push_back(e);
     }
 }

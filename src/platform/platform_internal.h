@@ -37,8 +37,7 @@ void shutdown_screen();
 void shutdown_drawing();
 void shutdown_fonts();
 
-// Stored pixel (0x00RRGGBB) of a packed colour (red in the low byte), and back.
+// Stored pixel (0x00RRGGBB) of a packed colour (red in the low byte).
 constexpr uint32_t stored_pixel(uint32_t packed) {
     return ((packed & 0xFFu) << 16) | (packed & 0xFF00u) | ((packed >> 16) & 0xFFu);
 }
-constexpr uint32_t packed_of_stored(uint32_t stored) { return stored_pixel(stored); }

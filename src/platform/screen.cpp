@@ -56,7 +56,6 @@ void mark_changed(int x, int y, int width, int height) {
     c.height = bottom - c.y;
 }
 
-
 // Blend weights: W[i][j] = floor(i * 256 / floor(65280 / (j + 1))), close to
 // i * (j + 1) / 255, so a blend needs two look-ups per channel. W[255][255]
 // is 256, hence 16 bits.

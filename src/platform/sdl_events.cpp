@@ -87,11 +87,6 @@ intptr_t button_flags(Uint32 state) {
     return flags;
 }
 
-// The position packed as the reference system packs it: x low, y high.
-intptr_t packed_position(int x, int y) {
-    return intptr_t((uint32_t(uint16_t(y)) << 16) | uint16_t(x));
-}
-
 BackendEvent button_event(const SDL_MouseButtonEvent& e, bool down) {
     // Every second press of a quick series is the double click; a third press
     // starts a new pair, as on the reference system.

@@ -5,7 +5,6 @@
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
-#include <algorithm>
 #include <vector>
 
 #include "platform/sdl_state.h"
@@ -17,12 +16,12 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     if (!s.video_ready || s.window || width <= 0 || height <= 0) return false;
 
     if (centred) {
-        // The primary screen's size, halved with integer division: a window
-        // larger than the screen starts at the screen's corner.
+        // On the primary screen; a window larger than the screen starts at
+        // the screen's corner.
         SDL_Rect screen{0, 0, width, height};
         SDL_GetDisplayBounds(0, &screen);
-        x = screen.x + screen.w / 2 - std::min(width, screen.w) / 2;
-        y = screen.y + screen.h / 2 - std::min(height, screen.h) / 2;
+        x = screen.x + centred_origin(screen.w, width);
+        y = screen.y + centred_origin(screen.h, height);
     }
     SDL_Window* window = SDL_CreateWindow(title ? title : "", x, y, width, height,
                                           SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
