@@ -85,8 +85,6 @@ FaceStore store;
 // start-up (see prepare_fonts_early) and start_face_store waits for it.
 std::future<void> preparation;
 
-const ResolvedFace* resolve_face(const std::string& family, int weight, bool italic);
-
 void open_face_store() {
     if (!FcInit() || FT_Init_FreeType(&store.library) != 0) {
         store.failed = true;
@@ -395,7 +393,9 @@ void fill_cell_rect(DrawTarget* target, const TextPlacement& at, int u0, int v0,
 }  // namespace
 
 void prepare_fonts_early() {
-    if (store.ready || store.failed || preparation.valid()) return;
+    // The store is the helper's until someone waits for it: asked first, so
+    // that a second start-up never reads the store while the helper writes.
+    if (preparation.valid() || store.ready || store.failed) return;
     preparation = std::async(std::launch::async, [] {
         open_face_store();
         if (!store.ready) return;
