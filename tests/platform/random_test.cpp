@@ -53,12 +53,13 @@ struct ReferenceGenerator {
 };
 
 TEST(Random, FollowsThePlainReadingOfTheAlgorithm) {
+    // The game's bounds, the largest, and a negative one (which still draws its step).
+    const int32_t bounds[] = {100, 20, INT32_MAX, 6, -3};
     for (uint32_t seed : {0u, 1u, 12345u, 0xFFFFFFFFu, 86400000u}) {
         ReferenceGenerator reference(seed);
         seed_random(seed);
         for (int i = 0; i < 200; ++i) {
-            // A negative bound still draws its step.
-            const int32_t n = (i % 5 == 0) ? 100 : (i % 5 == 1) ? 20 : (i % 5 == 2) ? INT32_MAX : (i % 5 == 3) ? 6 : -3;
+            const int32_t n = bounds[i % 5];
             ASSERT_EQ(random_upto(n), reference.upto(n)) << "seed " << seed << ", draw " << i << ", n " << n;
         }
     }
