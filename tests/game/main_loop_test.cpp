@@ -29,7 +29,9 @@ struct OrderProbe final : MidiDevice {
 };
 
 TEST_F(GameTest, StartUpOpensWindowBuildsArtThenOpensMidiAndWaitsForALevel) {
-    OrderProbe probe;
+    // Outlives the game: shut-down closes the device.
+    static OrderProbe probe;
+    probe = OrderProbe{};
     headless_reset();
     ASSERT_TRUE(start_game(headless_backend(), &probe));
     ASSERT_TRUE(probe.opened);
