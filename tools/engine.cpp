@@ -24,25 +24,23 @@ namespace {
 
 constexpr int EXIT_BAD_USAGE = 2;
 
-void print_usage()
-{
-    std::fputs("usage: colonnade4-engine bench\n"
-               "       colonnade4-engine analyse LEVEL COUNT MOVES\n"
-               "  LEVEL  2 Novice, 3 Moyen, 4 Maître\n"
-               "  COUNT  computer_move_count before the move\n"
-               "  MOVES  columns 1-7 played so far, human first ('c' first: the computer opened)\n",
-               stderr);
+void print_usage() {
+    std::fputs(
+        "usage: colonnade4-engine bench\n"
+        "       colonnade4-engine analyse LEVEL COUNT MOVES\n"
+        "  LEVEL  2 Novice, 3 Moyen, 4 Maître\n"
+        "  COUNT  computer_move_count before the move\n"
+        "  MOVES  columns 1-7 played so far, human first ('c' first: the computer opened)\n",
+        stderr);
 }
 
-int fail(const std::string& message)
-{
+int fail(const std::string& message) {
     std::fprintf(stderr, "colonnade4-engine: %s\n", message.c_str());
     return EXIT_BAD_USAGE;
 }
 
 // Replays MOVES into `board`. Returns an empty string, or what is wrong.
-std::string replay(const std::string& moves, Board* board, int* computer_discs_chosen)
-{
+std::string replay(const std::string& moves, Board* board, int* computer_discs_chosen) {
     *board = Board{};
     *computer_discs_chosen = 0;
     size_t first = 0;
@@ -53,32 +51,27 @@ std::string replay(const std::string& moves, Board* board, int* computer_discs_c
     }
     for (size_t i = first; i < moves.size(); ++i) {
         const char digit = moves[i];
-        if (digit < '1' || digit > '7')
-            return std::string("bad move '") + digit + "' (columns are 1 to 7)";
+        if (digit < '1' || digit > '7') return std::string("bad move '") + digit + "' (columns are 1 to 7)";
         if (has_four_in_row(board, CELL_HUMAN) || has_four_in_row(board, CELL_CPU))
             return "move " + std::to_string(i - first + 1) + " comes after a line of four";
         const bool human_turn = ((i - first) % 2 == 0) != computer_opened;
         if (!drop_disc(board, human_turn ? CELL_HUMAN : CELL_CPU, digit - '1'))
             return std::string("column ") + digit + " is full";
-        if (!human_turn)
-            ++*computer_discs_chosen;
+        if (!human_turn) ++*computer_discs_chosen;
     }
     // The computer's opening disc is played by new_game, not chosen by a search.
-    if (computer_opened && *computer_discs_chosen > 0)
-        --*computer_discs_chosen;
+    if (computer_opened && *computer_discs_chosen > 0) --*computer_discs_chosen;
     return {};
 }
 
-void set_up_game(const Board& board, int level, int move_count)
-{
+void set_up_game(const Board& board, int level, int move_count) {
     game.game_board = board;
     game.current_level = level;
     game.computer_move_count = static_cast<int8_t>(move_count);
     game.game_over = 0;
 }
 
-std::string describe(const MoveAnalysis& analysis)
-{
+std::string describe(const MoveAnalysis& analysis) {
     std::string line = "values";
     for (int column = 0; column < BOARD_COLUMNS; ++column) {
         line += ' ' + std::to_string(column + 1) + ':';
@@ -93,11 +86,9 @@ std::string describe(const MoveAnalysis& analysis)
     return line;
 }
 
-int analyse(const char* level_text, const char* count_text, const std::string& moves)
-{
+int analyse(const char* level_text, const char* count_text, const std::string& moves) {
     const std::string level(level_text);
-    if (level != "2" && level != "3" && level != "4")
-        return fail("unknown level '" + level + "' (2, 3 or 4)");
+    if (level != "2" && level != "3" && level != "4") return fail("unknown level '" + level + "' (2, 3 or 4)");
     char* end = nullptr;
     const long count = std::strtol(count_text, &end, 10);
     if (*count_text == '\0' || *end != '\0' || count < INT8_MIN || count > INT8_MAX)
@@ -106,8 +97,7 @@ int analyse(const char* level_text, const char* count_text, const std::string& m
     Board board;
     int chosen = 0;
     const std::string error = replay(moves, &board, &chosen);
-    if (!error.empty())
-        return fail(error);
+    if (!error.empty()) return fail(error);
 
     set_up_game(board, level[0] - '0', static_cast<int>(count));
     const MoveAnalysis analysis = analyse_computer_move();
@@ -123,22 +113,21 @@ int analyse(const char* level_text, const char* count_text, const std::string& m
 // count the game itself would have reached, so "Novice" runs at depth 3 on
 // the early positions and at depth 2 on the later ones.
 const char* const BENCH_POSITIONS[] = {
-    "4",                                   // the human opens in the middle: the costliest search of a game
-    "1",                                   // the human opens on the edge
-    "c44",                                 // the computer opened; its first chosen move
-    "4433454",                             // early middle game: "Novice" at depth 2 plays 3, "Moyen" 4
-    "4453352667",                          // middle game, ten discs, no threat yet
-    "445335266777212",                     // the human threatens a line only column 2 blocks
-    "4533227135451355616426464222113",     // crowded: 31 discs, six columns open
-    "47741241162223171433453435513276756", // near the end: 35 discs, four columns open
+    "4",                                    // the human opens in the middle: the costliest search of a game
+    "1",                                    // the human opens on the edge
+    "c44",                                  // the computer opened; its first chosen move
+    "4433454",                              // early middle game: "Novice" at depth 2 plays 3, "Moyen" 4
+    "4453352667",                           // middle game, ten discs, no threat yet
+    "445335266777212",                      // the human threatens a line only column 2 blocks
+    "4533227135451355616426464222113",      // crowded: 31 discs, six columns open
+    "47741241162223171433453435513276756",  // near the end: 35 discs, four columns open
 };
 
 constexpr int BENCH_LEVELS[] = {LEVEL_NOVICE, LEVEL_MOYEN, LEVEL_MAITRE};
 constexpr double MIN_BENCH_SECONDS = 0.1;
 constexpr int MIN_BENCH_SAMPLES = 5;
 
-double median_ms(const Board& board, int level, int move_count)
-{
+double median_ms(const Board& board, int level, int move_count) {
     using Clock = std::chrono::steady_clock;
     std::vector<double> samples;
     double total = 0;
@@ -157,15 +146,13 @@ double median_ms(const Board& board, int level, int move_count)
     return samples.size() % 2 ? samples[middle] : (samples[middle - 1] + samples[middle]) / 2;
 }
 
-int bench()
-{
+int bench() {
     int64_t total_calls = 0;
     for (const char* moves : BENCH_POSITIONS) {
         Board board;
         int chosen = 0;
         const std::string error = replay(moves, &board, &chosen);
-        if (!error.empty())
-            return fail(std::string("bench position ") + moves + ": " + error);
+        if (!error.empty()) return fail(std::string("bench position ") + moves + ": " + error);
         for (int level : BENCH_LEVELS) {
             SearchCounts counts{};
             set_up_game(board, level, chosen);
@@ -180,20 +167,16 @@ int bench()
     return 0;
 }
 
-} // namespace
+}  // namespace
 
-int main(int argc, char** argv)
-{
+int main(int argc, char** argv) {
     const std::string command = argc > 1 ? argv[1] : "";
-    if (command == "bench" && argc == 2)
-        return bench();
+    if (command == "bench" && argc == 2) return bench();
     if (command == "analyse") {
-        if (argc != 5)
-            return fail("analyse takes LEVEL COUNT MOVES");
+        if (argc != 5) return fail("analyse takes LEVEL COUNT MOVES");
         return analyse(argv[2], argv[3], argv[4]);
     }
-    if (command == "bench")
-        return fail("bench takes no arguments");
+    if (command == "bench") return fail("bench takes no arguments");
     print_usage();
     return EXIT_BAD_USAGE;
 }

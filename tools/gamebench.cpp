@@ -84,8 +84,7 @@ int main() {
         x->set_root_colour(0);
         const Clock::time_point t0 = Clock::now();
         e2e::ChildProcess game = start_game(*x);
-        const bool shown = e2e::wait_until([&] { return first_picture_shown(*x); }, e2e::Millis{10000},
-                                           e2e::Millis{0});
+        const bool shown = e2e::wait_until([&] { return first_picture_shown(*x); }, e2e::Millis{10000}, e2e::Millis{0});
         const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
         game.kill();
         if (!shown) {

@@ -107,15 +107,17 @@ Board read_board(const e2e::Image& shot, const Art& art) {
     for (int column = 0; column < BOARD_COLUMNS; ++column)
         for (int row = 0; row < BOARD_ROWS; ++row) {
             const uint32_t rgb = shot.at(DISC_LEFT + CELL * column + DISC_CENTRE, DISC_TOP + CELL * row + DISC_CENTRE);
-            board.cells[cell_index(column, row)] =
-                rgb == art.human_disc ? CELL_HUMAN : rgb == art.cpu_disc ? CELL_CPU : CELL_EMPTY;
+            board.cells[cell_index(column, row)] = rgb == art.human_disc ? CELL_HUMAN
+                                                   : rgb == art.cpu_disc ? CELL_CPU
+                                                                         : CELL_EMPTY;
         }
     return board;
 }
 
 int count_discs(const Board& board, int8_t side) {
     int n = 0;
-    for (int8_t cell : board.cells) n += cell == side;
+    for (int8_t cell : board.cells)
+        n += cell == side;
     return n;
 }
 
@@ -193,7 +195,8 @@ int main(int argc, char** argv) {
     const auto geometry = x->window_geometry(*id);
     if (!geometry || geometry->width != WINDOW_W || geometry->height != WINDOW_H) return fail("no 400 x 600 window");
     Session s{*x, *geometry, art};
-    if (!e2e::wait_until([&] { return s.pixel(FIRST_PICTURE_X, FIRST_PICTURE_Y) == art.at(FIRST_PICTURE_X, FIRST_PICTURE_Y); }))
+    if (!e2e::wait_until(
+            [&] { return s.pixel(FIRST_PICTURE_X, FIRST_PICTURE_Y) == art.at(FIRST_PICTURE_X, FIRST_PICTURE_Y); }))
         return fail("the game showed no picture");
 
     // "Moyen": hover until the button lights up, press, then rest the

@@ -167,8 +167,7 @@ int bench() {
     without_text.with_text = false;
     ArtworkOptions reference;
     reference.shading = ShadeMethod::Plain;
-    if (!time_builds(ArtworkOptions{}, game) || !time_builds(without_text, no_text) ||
-        !time_builds(reference, plain)) {
+    if (!time_builds(ArtworkOptions{}, game) || !time_builds(without_text, no_text) || !time_builds(reference, plain)) {
         std::fprintf(stderr, "colonnade4-sprites: no screen\n");
         return 1;
     }

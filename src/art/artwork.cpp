@@ -193,8 +193,8 @@ void build_backdrop(Build& b) {
     render_slab(*b.canvas, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, BOARD_RADIUS, BOARD_BEVEL);
     for (int column = 0; column < BOARD_COLUMNS; ++column)
         for (int row = 0; row < BOARD_ROWS; ++row)
-            render_hole(*b.canvas, HOLE_LEFT + HOLE_PITCH * column, HOLE_TOP + HOLE_PITCH * row, HOLE_SIZE,
-                        HOLE_SIZE, HOLE_RADIUS, HOLE_RIM);
+            render_hole(*b.canvas, HOLE_LEFT + HOLE_PITCH * column, HOLE_TOP + HOLE_PITCH * row, HOLE_SIZE, HOLE_SIZE,
+                        HOLE_RADIUS, HOLE_RIM);
     for (const LevelButton& button : LEVEL_BUTTONS)
         render_hole(*b.canvas, button.well_x, button.well_y, WELL_WIDTH, WELL_HEIGHT, WELL_RADIUS, WELL_RIM);
     b.shade(WINDOW_WIDTH, WINDOW_HEIGHT, BOARD_COLOUR, SHADE_OFFSET);
@@ -225,7 +225,8 @@ void build_backdrop(Build& b) {
     b.text(TITLE_X, TITLE_Y, "Colonnade");
     font(SERIF, 34, FS_ITALIC);
     colour(TITLE_COLOUR);
-    for (const auto& [dx, dy] : FOUR_OUTLINE) b.text(FOUR_X + dx, FOUR_Y + dy, "4");
+    for (const auto& [dx, dy] : FOUR_OUTLINE)
+        b.text(FOUR_X + dx, FOUR_Y + dy, "4");
     colour(FOUR_COLOUR);
     b.text(FOUR_X, FOUR_Y, "4");
 
@@ -236,7 +237,8 @@ void build_backdrop(Build& b) {
     b.text(SCORES_X, SCORES_Y, "Scores");
     font(SERIF, 14, FS_BOLD);
     colour(LABEL_BRIGHT);
-    for (const PanelLabel& label : PANEL_LABELS) b.text(PANEL_LABEL_X, label.y, label.text);
+    for (const PanelLabel& label : PANEL_LABELS)
+        b.text(PANEL_LABEL_X, label.y, label.text);
 
     const FontHandle credit_font = create_font_ex(SERIF, CREDIT_CELL, CREDIT_WEIGHT, CREDIT_ANGLE);
     select_font(credit_font);

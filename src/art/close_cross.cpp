@@ -15,7 +15,9 @@ constexpr Stroke TOP_STROKES[] = {{350, 27, 20, 20}, {350, 47, 20, -20}};
 
 void draw_close_cross(uint32_t top_colour) {
     set_pen(CROSS_PEN, CROSS_LIGHT);
-    for (const Stroke& s : LIGHT_STROKES) draw_line(s.x, s.y, s.dx, s.dy);
+    for (const Stroke& s : LIGHT_STROKES)
+        draw_line(s.x, s.y, s.dx, s.dy);
     set_pen(CROSS_PEN, top_colour);
-    for (const Stroke& s : TOP_STROKES) draw_line(s.x, s.y, s.dx, s.dy);
+    for (const Stroke& s : TOP_STROKES)
+        draw_line(s.x, s.y, s.dx, s.dy);
 }

@@ -89,11 +89,12 @@ constexpr Disc TINY_DISCS[] = {
     {0, 2, false}, {1, 1, false}, {2, 0, false}, {1, 2, true}, {2, 2, true}, {2, 1, true},
 };
 
-constexpr IconLayout FULL_LAYOUT = {7, 6, 25, 250, 50, 3, 80, 35, 30, FULL_DISCS, int(std::size(FULL_DISCS)), 0, 3, 20.0 / 50.0};
+constexpr IconLayout FULL_LAYOUT = {7, 6, 25,         250, 50, 3, 80, 35, 30, FULL_DISCS, int(std::size(FULL_DISCS)),
+                                    0, 3, 20.0 / 50.0};
 constexpr IconLayout COMPACT_LAYOUT = {
     4, 4, 25, 225, 87.5, 2, 75, 65, 50, COMPACT_DISCS, int(std::size(COMPACT_DISCS)), 0, 3, 0.42};
-constexpr IconLayout TINY_LAYOUT = {
-    3, 3, 25, 225, 350.0 / 3.0, 1, 80, 0, 70, TINY_DISCS, int(std::size(TINY_DISCS)), 0, 2, 0.46};
+constexpr IconLayout TINY_LAYOUT = {3, 3, 25,  225, 350.0 / 3.0, 1, 80, 0, 70, TINY_DISCS, int(std::size(TINY_DISCS)),
+                                    0, 2, 0.46};
 
 // The large picture being drawn: stored pixels, 0 where nothing is.
 struct Picture {
@@ -124,7 +125,8 @@ struct Picture {
     }
     void fill(const Rect& r, uint32_t colour) {
         for (int y = px(r.y); y < px(r.y + r.h); ++y)
-            for (int x = px_x(r.x); x < px_x(r.x + r.w); ++x) put(x, y, stored(colour));
+            for (int x = px_x(r.x); x < px_x(r.x + r.w); ++x)
+                put(x, y, stored(colour));
     }
     static uint32_t stored(uint32_t colour) {
         return uint32_t(colour_red(colour)) << 16 | uint32_t(colour_green(colour)) << 8 | colour_blue(colour);
@@ -224,7 +226,8 @@ void draw_panel(Picture& p, bool details) {
     framed_box(p, PANEL, PANEL_COLOUR, true);
     framed_box(p, STRIP, STRIP_COLOUR, false);
     if (!details) return;
-    for (const Rect& text : PANEL_TEXTS) p.fill(text, LABEL_BRIGHT);
+    for (const Rect& text : PANEL_TEXTS)
+        p.fill(text, LABEL_BRIGHT);
     const double width = CROSS_WIDTH * p.scale;
     stroke(p, p.px_x(CROSS[0]), p.px(CROSS[1]), p.px_x(CROSS[2]), p.px(CROSS[3]), width, CROSS_DARK);
     stroke(p, p.px_x(CROSS[0]), p.px(CROSS[3]), p.px_x(CROSS[2]), p.px(CROSS[1]), width, CROSS_DARK);
@@ -291,7 +294,8 @@ void shrink(const Picture& p, int icon_size, std::vector<uint32_t>& out) {
                 }
             if (2 * count < k * k) continue;
             uint32_t mean = 0;
-            for (int c = 0; c < 3; ++c) mean = mean << 8 | uint32_t((sums[c] + count / 2) / count);
+            for (int c = 0; c < 3; ++c)
+                mean = mean << 8 | uint32_t((sums[c] + count / 2) / count);
             out[size_t(fy) * icon_size + fx] = mean != 0 ? mean : 0x010101u;
         }
 }

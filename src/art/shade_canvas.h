@@ -85,8 +85,7 @@ void render_hole(ShadeCanvas& canvas, int x, int y, int w, int h, int radius, in
 void shade_canvas_plain(const ShadeCanvas& canvas, int w, int h, uint32_t colour, int offset);
 // The same pixels, written straight into the target's memory; elements
 // outside the target are skipped.
-void shade_canvas_into(const ShadeCanvas& canvas, const DrawTarget& target, int w, int h,
-                       uint32_t colour, int offset);
+void shade_canvas_into(const ShadeCanvas& canvas, const DrawTarget& target, int w, int h, uint32_t colour, int offset);
 
 // --- the same on the process-wide canvas -------------------------------------
 

@@ -81,8 +81,7 @@ struct Column {
 
 // Every row y0..y1 of the column, empty ones included (their result is
 // never used): no branch, so the compiler vectorises it.
-WITH_AVX2_COPY void light_as_flat(const CanvasElement* column, int x, int y0, int y1, const ShadeJob& job,
-                                  Column& c) {
+WITH_AVX2_COPY void light_as_flat(const CanvasElement* column, int x, int y0, int y1, const ShadeJob& job, Column& c) {
     const float vx = float(x - LIGHT_X);
     const float px = vx * vx;
     const float light_y = float(LIGHT_Y);
@@ -141,13 +140,13 @@ void shade_run(const ShadeCanvas& canvas, const ShadeJob& job, int x, int y0, in
         }
     }
     light_others(c, x, job);
-    for (int k = 0; k < c.count; ++k) pixel[size_t(c.row[k]) * pitch] = c.colour[k];
+    for (int k = 0; k < c.count; ++k)
+        pixel[size_t(c.row[k]) * pitch] = c.colour[k];
 }
 
 }  // namespace
 
-void shade_canvas_into(const ShadeCanvas& canvas, const DrawTarget& target, int w, int h, uint32_t colour,
-                       int offset) {
+void shade_canvas_into(const ShadeCanvas& canvas, const DrawTarget& target, int w, int h, uint32_t colour, int offset) {
     if (!target.pixels) return;
     const ShadeJob job = {&target, double(colour_red(colour) + offset), double(colour_green(colour) + offset),
                           double(colour_blue(colour) + offset)};

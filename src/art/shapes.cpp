@@ -57,7 +57,7 @@ void work_out(CornerProfile& p, int radius, int bevel, Kind kind) {
     p.kind = kind;
     p.value.assign(size_t(side) * side, EMPTY_SLOT);
     p.written.assign(size_t(side) * side, 0);
-    const int slab_inner = radius - bevel;    // the slab's bevel starts here
+    const int slab_inner = radius - bevel;      // the slab's bevel starts here
     const int hole_inner = radius - bevel + 1;  // the rim lies strictly outside this
     for (int i = 0; i < side; ++i)
         for (int j = 0; j < side; ++j) {
@@ -170,7 +170,8 @@ void render_slab(ShadeCanvas& canvas, int x, int y, int w, int h, int radius, in
     // which also covers the two copied columns next to it, as it does when
     // each row is copied and then filled.
     copy_vertical_bevels(canvas, x, y, w, h, radius, bevel);
-    for (int i = bevel; i <= w - bevel; ++i) fill_flat(canvas, x + i, y + radius, y + h - radius, bevel);
+    for (int i = bevel; i <= w - bevel; ++i)
+        fill_flat(canvas, x + i, y + radius, y + h - radius, bevel);
     copy_horizontal_bevels(canvas, x, y, w, h, radius, bevel);
     for (int i = radius; i <= w - radius; ++i) {
         fill_flat(canvas, x + i, y + bevel, y + radius, bevel);

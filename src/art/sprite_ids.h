@@ -6,27 +6,26 @@
 #include "game/hot_zones.h"
 #include "platform/screen.h"
 
-constexpr SpriteId SPRITE_BACKDROP = 1;          // 400 x 600, the whole window picture, dim buttons
-constexpr SpriteId SPRITE_DISC_HUMAN = 3;        // 41 x 41 on black, blitted keyed
-constexpr SpriteId SPRITE_DISC_CPU = 4;          // 41 x 41 on black, blitted keyed
-constexpr SpriteId SPRITE_BANNER_BACK = 5;       // 250 x 50, the empty message area at (100, 200)
-constexpr SpriteId SPRITE_NOVICE_NORMAL = 6;     // 106 x 36 at (27, 77), dim
-constexpr SpriteId SPRITE_NOVICE_HOVER = 7;      //   bright
-constexpr SpriteId SPRITE_MOYEN_NORMAL = 8;      // 106 x 36 at (27, 112), dim
-constexpr SpriteId SPRITE_MOYEN_HOVER = 9;       //   bright
-constexpr SpriteId SPRITE_MAITRE_NORMAL = 10;    // 106 x 36 at (27, 147), dim
-constexpr SpriteId SPRITE_MAITRE_HOVER = 11;     //   bright
-constexpr SpriteId SPRITE_BANNER_YOUR_TURN = 12; // 250 x 50, "A toi de jouer !"
-constexpr SpriteId SPRITE_BANNER_WON = 13;       // "Tu as gagné !"
-constexpr SpriteId SPRITE_BANNER_LOST = 14;      // "Tu as perdu !"
-constexpr SpriteId SPRITE_BANNER_DRAW = 15;      // "Match nul !"
+constexpr SpriteId SPRITE_BACKDROP = 1;           // 400 x 600, the whole window picture, dim buttons
+constexpr SpriteId SPRITE_DISC_HUMAN = 3;         // 41 x 41 on black, blitted keyed
+constexpr SpriteId SPRITE_DISC_CPU = 4;           // 41 x 41 on black, blitted keyed
+constexpr SpriteId SPRITE_BANNER_BACK = 5;        // 250 x 50, the empty message area at (100, 200)
+constexpr SpriteId SPRITE_NOVICE_NORMAL = 6;      // 106 x 36 at (27, 77), dim
+constexpr SpriteId SPRITE_NOVICE_HOVER = 7;       //   bright
+constexpr SpriteId SPRITE_MOYEN_NORMAL = 8;       // 106 x 36 at (27, 112), dim
+constexpr SpriteId SPRITE_MOYEN_HOVER = 9;        //   bright
+constexpr SpriteId SPRITE_MAITRE_NORMAL = 10;     // 106 x 36 at (27, 147), dim
+constexpr SpriteId SPRITE_MAITRE_HOVER = 11;      //   bright
+constexpr SpriteId SPRITE_BANNER_YOUR_TURN = 12;  // 250 x 50, "A toi de jouer !"
+constexpr SpriteId SPRITE_BANNER_WON = 13;        // "Tu as gagné !"
+constexpr SpriteId SPRITE_BANNER_LOST = 14;       // "Tu as perdu !"
+constexpr SpriteId SPRITE_BANNER_DRAW = 15;       // "Match nul !"
 
 // Every id the artwork builds, in increasing order (ids 0 and 2 are unused).
 constexpr SpriteId ARTWORK_SPRITES[] = {
-    SPRITE_BACKDROP,        SPRITE_DISC_HUMAN,      SPRITE_DISC_CPU,         SPRITE_BANNER_BACK,
-    SPRITE_NOVICE_NORMAL,   SPRITE_NOVICE_HOVER,    SPRITE_MOYEN_NORMAL,     SPRITE_MOYEN_HOVER,
-    SPRITE_MAITRE_NORMAL,   SPRITE_MAITRE_HOVER,    SPRITE_BANNER_YOUR_TURN, SPRITE_BANNER_WON,
-    SPRITE_BANNER_LOST,     SPRITE_BANNER_DRAW,
+    SPRITE_BACKDROP,         SPRITE_DISC_HUMAN,   SPRITE_DISC_CPU,    SPRITE_BANNER_BACK,   SPRITE_NOVICE_NORMAL,
+    SPRITE_NOVICE_HOVER,     SPRITE_MOYEN_NORMAL, SPRITE_MOYEN_HOVER, SPRITE_MAITRE_NORMAL, SPRITE_MAITRE_HOVER,
+    SPRITE_BANNER_YOUR_TURN, SPRITE_BANNER_WON,   SPRITE_BANNER_LOST, SPRITE_BANNER_DRAW,
 };
 
 // The message area above the board, where the banners (5, 12 to 15) go.

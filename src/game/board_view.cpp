@@ -34,7 +34,6 @@ constexpr int SCORE_PERCENT_X = 310;
 constexpr int SCORE_ROW_Y[3] = {120, 140, 160};
 constexpr int SCORE_FONT_PT = 14;
 
-
 void draw_scores() {
     const std::array<std::string, 6> texts = score_panel_texts();
     begin_drawing(screen_draw_target());
@@ -91,8 +90,7 @@ void redraw_board_view() {
     if (game.game_over != 0 && (game.human_won != 0 || game.cpu_won != 0)) {
         begin_drawing(screen_draw_target());
         set_pen(WINNING_LINE_WIDTH, WINNING_LINE_COLOUR);
-        draw_line_to(game.winning_line[0], game.winning_line[1], game.winning_line[2],
-                     game.winning_line[3]);
+        draw_line_to(game.winning_line[0], game.winning_line[1], game.winning_line[2], game.winning_line[3]);
         end_drawing();
     }
 

@@ -4,6 +4,4 @@
 #include "platform/backend.h"
 #include "sound/fluid_device.h"
 
-int main() {
-    return run_game(sdl_backend(), fluid_midi_device());
-}
+int main() { return run_game(sdl_backend(), fluid_midi_device()); }

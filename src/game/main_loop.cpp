@@ -35,7 +35,6 @@ constexpr int8_t BANNER_FIRST_STEP = 10;
 constexpr int BOARD_PRESS_LEFT = 30;
 constexpr int BOARD_PRESS_COLUMN_WIDTH = 50;
 
-
 void show_zone_look(int32_t zone, bool hovered) {
     if (zone == ZONE_CLOSE) {
         draw_close_button(hovered ? 1 : 0);
@@ -79,10 +78,8 @@ void human_move(int column) {
 
 void handle_key(intptr_t key) {
     if (game.game_over != 0) return;
-    if (key >= KEY_DIGIT_1 && key < KEY_DIGIT_1 + BOARD_COLUMNS)
-        human_move(int(key - KEY_DIGIT_1));
-    if (key >= KEY_NUMPAD_1 && key < KEY_NUMPAD_1 + BOARD_COLUMNS)
-        human_move(int(key - KEY_NUMPAD_1));
+    if (key >= KEY_DIGIT_1 && key < KEY_DIGIT_1 + BOARD_COLUMNS) human_move(int(key - KEY_DIGIT_1));
+    if (key >= KEY_NUMPAD_1 && key < KEY_NUMPAD_1 + BOARD_COLUMNS) human_move(int(key - KEY_NUMPAD_1));
 }
 
 void start_level(int32_t level) {
@@ -96,8 +93,7 @@ void start_level(int32_t level) {
 bool handle_press() {
     const int x = mouse_x();
     switch (game.hover_zone) {
-    case ZONE_CLOSE:
-        return false;
+    case ZONE_CLOSE: return false;
     case ZONE_BOARD:
         if (game.game_over == 0) {
             const int column = (x - BOARD_PRESS_LEFT) / BOARD_PRESS_COLUMN_WIDTH;
@@ -107,9 +103,7 @@ bool handle_press() {
     case ZONE_NOVICE: start_level(LEVEL_NOVICE); return true;
     case ZONE_MOYEN: start_level(LEVEL_MOYEN); return true;
     case ZONE_MAITRE: start_level(LEVEL_MAITRE); return true;
-    default:
-        begin_window_drag(game_window);
-        return true;
+    default: begin_window_drag(game_window); return true;
     }
 }
 
@@ -169,22 +163,15 @@ bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
 
 bool handle_event(int32_t code) {
     switch (code) {
-    case EV_MOUSE_MOVE:
-        update_hover();
-        return true;
+    case EV_MOUSE_MOVE: update_hover(); return true;
     case EV_KEY_DOWN:
         if (last_key() == KEY_ESCAPE) return false;
         handle_key(last_key());
         return true;
-    case EV_LBUTTON_DOWN:
-        return handle_press();
-    case EV_TIMER:
-        on_timer_tick();
-        return true;
-    case EV_CLOSE:
-        return false;
-    default:
-        return true;
+    case EV_LBUTTON_DOWN: return handle_press();
+    case EV_TIMER: on_timer_tick(); return true;
+    case EV_CLOSE: return false;
+    default: return true;
     }
 }
 
@@ -198,8 +185,7 @@ void shut_down_game() {
 
 int run_game(PlatformBackend* backend, MidiDevice* midi_device) {
     if (start_game(backend, midi_device)) {
-        while (handle_event(wait_event())) {
-        }
+        while (handle_event(wait_event())) {}
         shut_down_game();
     }
     return 0;

@@ -33,8 +33,7 @@ int line_sum(int c0, int r0, int dc, int dr) {
 // the centres of its first and fourth disc.
 bool record_if_line(int player, int c, int r, int dc, int dr) {
     if (line_sum(c, r, dc, dr) != 4 * player) return false;
-    set_winning_line(disc_centre_x(c), disc_centre_y(r), disc_centre_x(c + 3 * dc),
-                     disc_centre_y(r + 3 * dr));
+    set_winning_line(disc_centre_x(c), disc_centre_y(r), disc_centre_x(c + 3 * dc), disc_centre_y(r + 3 * dr));
     return true;
 }
 
@@ -64,7 +63,8 @@ void end_in_draw() {
 }  // namespace
 
 void new_game() {
-    for (int8_t& cell : game.game_board.cells) cell = CELL_EMPTY;
+    for (int8_t& cell : game.game_board.cells)
+        cell = CELL_EMPTY;
     game.game_over = 0;
     game.computer_move_count = 0;
     game.human_won = 0;
@@ -99,8 +99,7 @@ void play_move(int column, int player) {
     drop_disc(&game.game_board, player, column);
     play_disc_click();
     redraw_board_view();
-    blit_sprite_keyed(game.turn_marker == CELL_HUMAN ? SPRITE_DISC_HUMAN : SPRITE_DISC_CPU,
-                      TURN_DISC_X, TURN_DISC_Y);
+    blit_sprite_keyed(game.turn_marker == CELL_HUMAN ? SPRITE_DISC_HUMAN : SPRITE_DISC_CPU, TURN_DISC_X, TURN_DISC_Y);
     present_frame();
 }
 
@@ -136,16 +135,16 @@ void finish_human_turn() {
 
 int find_winning_line(int player) {
     // The scan order decides which line is drawn when a disc completes two.
-    for (int i = 0; i <= 3; ++i)          // horizontal
+    for (int i = 0; i <= 3; ++i)  // horizontal
         for (int j = 0; j <= 5; ++j)
             if (record_if_line(player, i, j, 1, 0)) return 1;
-    for (int i = 0; i <= 6; ++i)          // vertical
+    for (int i = 0; i <= 6; ++i)  // vertical
         for (int j = 0; j <= 2; ++j)
             if (record_if_line(player, i, j, 0, 1)) return 1;
-    for (int i = 0; i <= 3; ++i)          // diagonal down to the right
+    for (int i = 0; i <= 3; ++i)  // diagonal down to the right
         for (int j = 0; j <= 2; ++j)
             if (record_if_line(player, i, j, 1, 1)) return 1;
-    for (int i = 0; i <= 3; ++i)          // diagonal up to the right, bottom row first
+    for (int i = 0; i <= 3; ++i)  // diagonal up to the right, bottom row first
         for (int j = 5; j >= 3; --j)
             if (record_if_line(player, i, j, 1, -1)) return 1;
     return 0;

@@ -11,8 +11,8 @@
 #include <cstdint>
 
 struct BackendEvent {
-    int32_t code = 0;      // an EV_* code of window.h
-    intptr_t first = 0;    // key code for EV_KEY_DOWN / EV_KEY_UP
+    int32_t code = 0;    // an EV_* code of window.h
+    intptr_t first = 0;  // key code for EV_KEY_DOWN / EV_KEY_UP
     intptr_t second = 0;
 };
 
@@ -66,9 +66,7 @@ int centred_origin(int screen_size, int window_size);
 
 // The second parameter of a pointer event: the client position packed as
 // the reference system packs it, x in the low 16 bits, y in the high.
-constexpr intptr_t packed_position(int x, int y) {
-    return intptr_t((uint32_t(uint16_t(y)) << 16) | uint16_t(x));
-}
+constexpr intptr_t packed_position(int x, int y) { return intptr_t((uint32_t(uint16_t(y)) << 16) | uint16_t(x)); }
 
 // Called by a backend for a message that the system delivers outside
 // wait_event (a repaint or a close request during the drag loop): offers it

@@ -33,9 +33,9 @@ void release_font(FontHandle font);
 // What a font turned out to be, for tests and tools; false for a font that
 // does not exist (never made, released, or replaced in its slot).
 struct FontInfo {
-    std::string family;   // the face actually used
-    int em_height = 0;    // pixels, internal leading left out
-    int ascent = 0;       // pixels; the character cell is ascent + descent high
+    std::string family;  // the face actually used
+    int em_height = 0;   // pixels, internal leading left out
+    int ascent = 0;      // pixels; the character cell is ascent + descent high
     int descent = 0;
     int quarter_turns = 0;  // text direction: 0 right, 1 up, 2 left, 3 down
 };

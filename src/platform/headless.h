@@ -52,21 +52,21 @@ constexpr int HEADLESS_SCREEN_HEIGHT = 1080;
 void headless_reset();
 
 // --- set-up ------------------------------------------------------------------
-void headless_set_clock_ms(uint64_t ms);       // the clock's start (and so the random seed)
-void headless_fail_screen(bool fail);          // init_screen reports no display
-void headless_set_drag_travel(int dx, int dy); // how far each window drag moves the window
+void headless_set_clock_ms(uint64_t ms);        // the clock's start (and so the random seed)
+void headless_fail_screen(bool fail);           // init_screen reports no display
+void headless_set_drag_travel(int dx, int dy);  // how far each window drag moves the window
 // Called for every presented frame with its pixels (0x00RRGGBB rows).
 void headless_on_present(std::function<void(const uint32_t* pixels, int width, int height)> callback);
 
 // --- the user ----------------------------------------------------------------
-void headless_move(int x, int y);        // pointer to (x, y) in client coordinates, then EV_MOUSE_MOVE
-void headless_press();                   // EV_LBUTTON_DOWN where the pointer is
-void headless_click(int x, int y);       // headless_move, then headless_press
-void headless_double_click();            // EV_LBUTTON_DOWN, then EV_LBUTTON_DBLCLK (0x0203)
-void headless_key(int32_t key);          // EV_KEY_DOWN with the virtual-key code
-void headless_close();                   // the user asks the window to close: EV_CLOSE
+void headless_move(int x, int y);   // pointer to (x, y) in client coordinates, then EV_MOUSE_MOVE
+void headless_press();              // EV_LBUTTON_DOWN where the pointer is
+void headless_click(int x, int y);  // headless_move, then headless_press
+void headless_double_click();       // EV_LBUTTON_DOWN, then EV_LBUTTON_DBLCLK (0x0203)
+void headless_key(int32_t key);     // EV_KEY_DOWN with the virtual-key code
+void headless_close();              // the user asks the window to close: EV_CLOSE
 void headless_event(int32_t code, intptr_t first = 0, intptr_t second = 0);
-void headless_idle_ms(uint64_t ms);      // ms of virtual time with nothing but timer ticks
+void headless_idle_ms(uint64_t ms);  // ms of virtual time with nothing but timer ticks
 // The pointer, at once and without an event (outside the client area
 // allowed: mouse_x then reads -1).
 void headless_set_pointer(int x, int y);
@@ -82,32 +82,32 @@ struct HeadlessMessageBox {
 
 struct HeadlessLog {
     uint64_t clock_us = 0;
-    bool screen_ready = false;        // init_screen succeeded
+    bool screen_ready = false;  // init_screen succeeded
     // The window, in virtual screen coordinates.
     bool window_open = false;
     bool window_visible = false;
     int window_x = 0, window_y = 0, window_width = 0, window_height = 0;
     std::string title;
     int show_count = 0;
-    int shape_count = 0;              // set_shape calls, and the last one's arguments
+    int shape_count = 0;  // set_shape calls, and the last one's arguments
     int shape_width = 0, shape_height = 0, shape_corner_width = 0, shape_corner_height = 0;
-    int cursor = 0;                   // CURSOR_ARROW or CURSOR_HAND; 0 before any set_cursor
+    int cursor = 0;  // CURSOR_ARROW or CURSOR_HAND; 0 before any set_cursor
     std::vector<uint32_t> icon;
     int icon_width = 0, icon_height = 0;
     int drag_count = 0;
-    int timer_period_ms = 0;          // 0 while no timer runs
+    int timer_period_ms = 0;             // 0 while no timer runs
     int pointer_x = -1, pointer_y = -1;  // client coordinates
     // Presents.
     int present_count = 0;
     uint64_t last_present_us = 0;
     std::vector<uint32_t> last_frame;  // the picture shown: changed areas only reach it
-    PixelRect last_changed;           // the area the last present changed
+    PixelRect last_changed;            // the area the last present changed
     int frame_width = 0, frame_height = 0;
     std::vector<HeadlessMessageBox> message_boxes;
     int events_delivered = 0;
-    int timer_ticks = 0;              // EV_TIMER delivered
-    int script_ends = 0;              // EV_CLOSE reported because the script was used up
-    int steps_left = 0;               // steps not yet carried out
-    bool shut_down = false;           // the session has ended
+    int timer_ticks = 0;     // EV_TIMER delivered
+    int script_ends = 0;     // EV_CLOSE reported because the script was used up
+    int steps_left = 0;      // steps not yet carried out
+    bool shut_down = false;  // the session has ended
 };
 const HeadlessLog& headless_log();

@@ -35,10 +35,10 @@ struct Twin {
     int drag_dx = 0, drag_dy = 0;
     std::function<void(const uint32_t*, int, int)> on_present;
 
-    std::deque<BackendEvent> queue;   // what the system has delivered and the game not yet taken
+    std::deque<BackendEvent> queue;  // what the system has delivered and the game not yet taken
     std::deque<Step> steps;
     std::multimap<uint64_t, std::function<void()>> timed;  // equal times keep their order
-    int immediate_depth = 0;          // inside a timed action or the present callback
+    int immediate_depth = 0;                               // inside a timed action or the present callback
 
     bool paint_pending = false;
     uint64_t timer_period_us = 0;
@@ -258,7 +258,8 @@ struct HeadlessBackend final : PlatformBackend {
         const int right = std::min(changed.x + changed.width, width);
         const int bottom = std::min(changed.y + changed.height, height);
         for (int y = top; y < bottom; ++y)
-            std::copy(pixels + size_t(y) * size_t(width) + size_t(left), pixels + size_t(y) * size_t(width) + size_t(right),
+            std::copy(pixels + size_t(y) * size_t(width) + size_t(left),
+                      pixels + size_t(y) * size_t(width) + size_t(right),
                       log.last_frame.begin() + std::ptrdiff_t(size_t(y) * size_t(width) + size_t(left)));
         log.last_changed = changed;
         if (twin.on_present) run_immediate([&] { twin.on_present(log.last_frame.data(), width, height); });
@@ -333,8 +334,8 @@ void headless_click(int x, int y) {
 }
 
 void headless_double_click() {
-    user_does(events_step({BackendEvent{EV_LBUTTON_DOWN, BUTTON_LEFT_HELD, 0},
-                           BackendEvent{EV_LBUTTON_DBLCLK, BUTTON_LEFT_HELD, 0}}));
+    user_does(events_step(
+        {BackendEvent{EV_LBUTTON_DOWN, BUTTON_LEFT_HELD, 0}, BackendEvent{EV_LBUTTON_DBLCLK, BUTTON_LEFT_HELD, 0}}));
 }
 
 void headless_key(int32_t key) { user_does(events_step({BackendEvent{EV_KEY_DOWN, key, 0}})); }

@@ -9,12 +9,12 @@
 // The drawing pass of drawing.cpp, read by text.cpp. Null when none is open.
 struct DrawingPass {
     DrawTarget* target = nullptr;
-    int mode = 0;                 // DM_* flags
-    uint32_t text_colour = 0;     // packed
-    int x = 0;                    // the current position, shared by lines and text
+    int mode = 0;              // DM_* flags
+    uint32_t text_colour = 0;  // packed
+    int x = 0;                 // the current position, shared by lines and text
     int y = 0;
     int pen_width = 1;
-    uint32_t pen_colour = 0;      // packed
+    uint32_t pen_colour = 0;  // packed
     FontHandle font = SYSTEM_FONT;
 };
 DrawingPass* open_drawing_pass();

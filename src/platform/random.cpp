@@ -48,7 +48,8 @@ void seed_random(uint32_t seed) {
     }
     generator.p1 = 0;
     generator.p2 = LAG;
-    for (int i = 0; i < WARM_UP_STEPS; ++i) step();
+    for (int i = 0; i < WARM_UP_STEPS; ++i)
+        step();
 }
 
 int32_t random_upto(int32_t n) {

@@ -12,7 +12,7 @@
 namespace {
 
 constexpr int INITIAL_SPRITE_ROOM = 50;
-constexpr int MAX_SPRITE_SIDE = 65535;     // sizes are stored in 16 bits
+constexpr int MAX_SPRITE_SIDE = 65535;  // sizes are stored in 16 bits
 constexpr uint64_t PRESENTS_PER_SECOND = 61;
 constexpr uint64_t PRESENT_INTERVAL_US = 1000000 / PRESENTS_PER_SECOND;
 
@@ -24,12 +24,12 @@ struct Surface {
 };
 
 struct ScreenState {
-    bool service_ready = false;          // init_screen_system succeeded
-    bool attached = false;               // open_window_screen succeeded
+    bool service_ready = false;  // init_screen_system succeeded
+    bool attached = false;       // open_window_screen succeeded
     Surface back_buffer;
-    std::vector<Surface> sprites;        // indexed by SpriteId; empty entry = no sprite
+    std::vector<Surface> sprites;  // indexed by SpriteId; empty entry = no sprite
     int blit_target = SCREEN_TARGET;
-    DrawTarget sprite_target;            // at most one sprite open for drawing
+    DrawTarget sprite_target;  // at most one sprite open for drawing
     bool sprite_target_open = false;
     DrawTarget screen_target;
     bool screen_target_open = false;
@@ -64,7 +64,8 @@ uint16_t blend_weight[256][256];
 void fill_blend_table() {
     for (int j = 0; j < 256; ++j) {
         const int divisor = 65280 / (j + 1);
-        for (int i = 0; i < 256; ++i) blend_weight[i][j] = uint16_t(i * 256 / divisor);
+        for (int i = 0; i < 256; ++i)
+            blend_weight[i][j] = uint16_t(i * 256 / divisor);
     }
 }
 
@@ -142,9 +143,7 @@ void blit(SpriteId id, int x, int y, BlitKind kind, int opacity) {
         const uint32_t* s = &source.pixels[size_t(c.source_y + row) * size_t(source.width) + size_t(c.source_x)];
         uint32_t* d = &target->pixels[size_t(c.dest_y + row) * size_t(target->width) + size_t(c.dest_x)];
         switch (kind) {
-        case BlitKind::Plain:
-            std::memcpy(d, s, size_t(c.width) * sizeof(uint32_t));
-            break;
+        case BlitKind::Plain: std::memcpy(d, s, size_t(c.width) * sizeof(uint32_t)); break;
         case BlitKind::Keyed:
             for (int i = 0; i < c.width; ++i)
                 if (s[i] != 0) d[i] = s[i];

@@ -17,13 +17,13 @@ struct DrawTarget {
     uint32_t* pixels = nullptr;
     int width = 0;
     int height = 0;
-    int pitch = 0;          // pixels per row
+    int pitch = 0;  // pixels per row
     SpriteId id = SCREEN_TARGET;
 };
 
 bool init_screen_system();
-bool open_window_screen(WindowHandle window, int x_offset, int y_offset, int width, int height,
-                        int stretch, int right_margin, int bottom_margin);
+bool open_window_screen(WindowHandle window, int x_offset, int y_offset, int width, int height, int stretch,
+                        int right_margin, int bottom_margin);
 void present_frame();
 
 bool create_sprite(SpriteId id, int width, int height);

@@ -78,8 +78,7 @@ uint64_t monotonic_us() {
 
 void sleep_for_us(uint64_t us) {
     timespec left{time_t(us / 1000000u), long(us % 1000000u) * 1000};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {
-    }
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {}
 }
 
 void stop_all() {
@@ -107,9 +106,7 @@ public:
         sdl_set_shape(width, height, corner_width, corner_height);
     }
     void set_cursor(int shape) override { sdl_set_cursor(shape); }
-    void set_icon(const uint32_t* pixels, int width, int height) override {
-        sdl_set_icon(pixels, width, height);
-    }
+    void set_icon(const uint32_t* pixels, int width, int height) override { sdl_set_icon(pixels, width, height); }
     void begin_drag() override { sdl_begin_drag(); }
     void start_timer(int period_ms) override { sdl_start_timer(period_ms); }
     BackendEvent next_event() override { return sdl_next_event(); }
@@ -123,7 +120,7 @@ public:
     void shutdown() override { stop_all(); }
 };
 
-} // namespace
+}  // namespace
 
 PlatformBackend* sdl_backend() {
     static SdlBackend backend;

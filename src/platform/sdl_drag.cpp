@@ -20,8 +20,7 @@ bool read_pointer(const SdlState& s, PointerNow* out) {
     ::Window root = 0, child = 0;
     int win_x = 0, win_y = 0;
     unsigned int mask = 0;
-    if (!XQueryPointer(s.x_display, s.x_window, &root, &child, &out->x, &out->y, &win_x, &win_y, &mask))
-        return false;
+    if (!XQueryPointer(s.x_display, s.x_window, &root, &child, &out->x, &out->y, &win_x, &win_y, &mask)) return false;
     out->held = (mask & Button1Mask) != 0;
     return true;
 }
@@ -31,7 +30,7 @@ bool window_origin(const SdlState& s, int* x, int* y) {
     return XTranslateCoordinates(s.x_display, s.x_window, DefaultRootWindow(s.x_display), 0, 0, x, y, &child);
 }
 
-} // namespace
+}  // namespace
 
 void sdl_begin_drag() {
     SdlState& s = sdl_state();

@@ -38,7 +38,7 @@ int32_t key_code(SDL_Scancode scancode, bool num_lock) {
     if (scancode >= SDL_SCANCODE_1 && scancode <= SDL_SCANCODE_9) return KEY_DIGIT_1 + (scancode - SDL_SCANCODE_1);
     if (scancode >= SDL_SCANCODE_F1 && scancode <= SDL_SCANCODE_F12) return VK_F1 + (scancode - SDL_SCANCODE_F1);
     if ((scancode >= SDL_SCANCODE_KP_1 && scancode <= SDL_SCANCODE_KP_PERIOD)) {
-        static constexpr int32_t cursor_keys[] = {VK_END,  VK_DOWN, VK_NEXT, VK_LEFT,   VK_CLEAR, VK_RIGHT,
+        static constexpr int32_t cursor_keys[] = {VK_END,  VK_DOWN, VK_NEXT,  VK_LEFT,   VK_CLEAR, VK_RIGHT,
                                                   VK_HOME, VK_UP,   VK_PRIOR, VK_INSERT, VK_DELETE};
         const int index = scancode - SDL_SCANCODE_KP_1;
         if (!num_lock) return cursor_keys[index];
@@ -103,9 +103,7 @@ BackendEvent button_event(const SDL_MouseButtonEvent& e, bool down) {
         }
         out.code = !down ? EV_LBUTTON_UP : double_click ? EV_LBUTTON_DBLCLK : EV_LBUTTON_DOWN;
         break;
-    case SDL_BUTTON_RIGHT:
-        out.code = !down ? EV_RBUTTON_UP : double_click ? EV_RBUTTON_DBLCLK : EV_RBUTTON_DOWN;
-        break;
+    case SDL_BUTTON_RIGHT: out.code = !down ? EV_RBUTTON_UP : double_click ? EV_RBUTTON_DBLCLK : EV_RBUTTON_DOWN; break;
     case SDL_BUTTON_MIDDLE:
         out.code = !down ? EV_MBUTTON_UP : double_click ? EV_MBUTTON_DBLCLK : EV_MBUTTON_DOWN;
         break;
@@ -118,12 +116,9 @@ BackendEvent button_event(const SDL_MouseButtonEvent& e, bool down) {
 // see as a message of its own.
 BackendEvent map_event(const SDL_Event& e) {
     switch (e.type) {
-    case SDL_KEYDOWN:
-        return {EV_KEY_DOWN, key_code(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0), 0};
-    case SDL_KEYUP:
-        return {EV_KEY_UP, key_code(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0), 0};
-    case SDL_MOUSEMOTION:
-        return {EV_MOUSE_MOVE, button_flags(e.motion.state), packed_position(e.motion.x, e.motion.y)};
+    case SDL_KEYDOWN: return {EV_KEY_DOWN, key_code(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0), 0};
+    case SDL_KEYUP: return {EV_KEY_UP, key_code(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0), 0};
+    case SDL_MOUSEMOTION: return {EV_MOUSE_MOVE, button_flags(e.motion.state), packed_position(e.motion.x, e.motion.y)};
     case SDL_MOUSEBUTTONDOWN: return button_event(e.button, true);
     case SDL_MOUSEBUTTONUP: return button_event(e.button, false);
     case SDL_MOUSEWHEEL: return {EV_MOUSE_WHEEL, intptr_t(e.wheel.y), 0};
@@ -188,7 +183,7 @@ bool queue_empty() {
     return SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_FIRSTEVENT, SDL_LASTEVENT) <= 0;
 }
 
-} // namespace
+}  // namespace
 
 void sdl_prepare_events() {
     SdlState& s = sdl_state();

@@ -15,9 +15,9 @@
 #include "platform/backend.h"
 
 struct SdlState {
-    bool video_ready = false;       // SDL_Init succeeded on an X display
+    bool video_ready = false;  // SDL_Init succeeded on an X display
     SDL_Window* window = nullptr;
-    Display* x_display = nullptr;   // SDL's connection, borrowed, never closed here
+    Display* x_display = nullptr;  // SDL's connection, borrowed, never closed here
     ::Window x_window = 0;
 
     SDL_Cursor* arrow = nullptr;
@@ -27,10 +27,10 @@ struct SdlState {
     // tick_pending and the event queue. tick_pending stays set from the push
     // until the tick is reported (or dropped by a modal loop), so at most one
     // tick exists at a time.
-    Uint32 tick_event = 0;          // registered SDL event type of a tick
+    Uint32 tick_event = 0;  // registered SDL event type of a tick
     SDL_TimerID timer = 0;
     std::atomic<bool> tick_pending{false};
-    bool tick_held = false;         // dequeued, waiting for the queue to empty
+    bool tick_held = false;  // dequeued, waiting for the queue to empty
 
     // Repaint requests are merged: one stays queued until it is reported.
     std::atomic<bool> paint_pending{false};

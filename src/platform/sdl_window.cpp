@@ -23,8 +23,8 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
         x = screen.x + centred_origin(screen.w, width);
         y = screen.y + centred_origin(screen.h, height);
     }
-    SDL_Window* window = SDL_CreateWindow(title ? title : "", x, y, width, height,
-                                          SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    SDL_Window* window =
+        SDL_CreateWindow(title ? title : "", x, y, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
     if (!window) return false;
 
     SDL_SysWMinfo info;
@@ -59,8 +59,8 @@ void sdl_set_shape(int width, int height, int corner_width, int corner_height) {
     // The game reapplies its shape on every repaint; setting it again on the
     // X server would only cost a round of work (and, on some servers, another
     // exposure), so an outline already in place is left alone.
-    if (s.shape_applied && s.shape_width == width && s.shape_height == height &&
-        s.shape_corner_width == corner_width && s.shape_corner_height == corner_height)
+    if (s.shape_applied && s.shape_width == width && s.shape_height == height && s.shape_corner_width == corner_width &&
+        s.shape_corner_height == corner_height)
         return;
 
     const std::vector<RowSpan> rows = round_rect_rows(width, height, corner_width, corner_height);
@@ -73,8 +73,8 @@ void sdl_set_shape(int width, int height, int corner_width, int corner_height) {
     }
     // The bounding shape alone: the X server then sends presses outside it to
     // whatever lies below, so the cut corners are neither seen nor clickable.
-    XShapeCombineRectangles(s.x_display, s.x_window, ShapeBounding, 0, 0, rects.data(), int(rects.size()),
-                            ShapeSet, YXBanded);
+    XShapeCombineRectangles(s.x_display, s.x_window, ShapeBounding, 0, 0, rects.data(), int(rects.size()), ShapeSet,
+                            YXBanded);
     XFlush(s.x_display);
 
     s.shape_applied = true;
@@ -88,7 +88,8 @@ void sdl_set_cursor(int shape) {
     SdlState& s = sdl_state();
     if (!s.video_ready) return;
     SDL_Cursor*& cursor = shape == CURSOR_HAND ? s.hand : s.arrow;
-    if (!cursor) cursor = SDL_CreateSystemCursor(shape == CURSOR_HAND ? SDL_SYSTEM_CURSOR_HAND : SDL_SYSTEM_CURSOR_ARROW);
+    if (!cursor)
+        cursor = SDL_CreateSystemCursor(shape == CURSOR_HAND ? SDL_SYSTEM_CURSOR_HAND : SDL_SYSTEM_CURSOR_ARROW);
     if (cursor) SDL_SetCursor(cursor);
 }
 

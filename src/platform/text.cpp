@@ -58,16 +58,16 @@ struct ResolvedFace {
 struct Glyph {
     std::vector<uint8_t> coverage;  // rows of width bytes
     int width = 0, height = 0;
-    int left = 0, top = 0;          // bitmap corner relative to the pen on the baseline
-    int advance = 0;                // whole pixels
+    int left = 0, top = 0;  // bitmap corner relative to the pen on the baseline
+    int advance = 0;        // whole pixels
 };
 
 struct SizedFace {
     FT_Face face = nullptr;
     ResolvedFace resolved;
-    int em = 0;                     // pixels
-    int ascent = 0, descent = 0;    // pixels; the cell is ascent + descent high
-    int underline_position = 0;     // pixels below the baseline
+    int em = 0;                   // pixels
+    int ascent = 0, descent = 0;  // pixels; the cell is ascent + descent high
+    int underline_position = 0;   // pixels below the baseline
     int underline_thickness = 1;
     std::unordered_map<char32_t, Glyph> glyphs;
 };
@@ -168,8 +168,7 @@ bool try_family(const Candidate& candidate, int weight, bool italic, ResolvedFac
     std::string family;
     FcChar8* file = nullptr;
     if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
-        (has_family(match, candidate.family, &family) || is_generic_family(candidate.family)) &&
-        covers_latin(match)) {
+        (has_family(match, candidate.family, &family) || is_generic_family(candidate.family)) && covers_latin(match)) {
         int index = 0, matched_weight = FC_WEIGHT_REGULAR, matched_slant = FC_SLANT_ROMAN;
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
         FcPatternGetInteger(match, FC_WEIGHT, 0, &matched_weight);
@@ -196,18 +195,16 @@ const ResolvedFace* resolve_face(const std::string& family, int weight, bool ita
     return nullptr;
 }
 
-int round_div(long numerator, long denominator) {
-    return int(std::lround(double(numerator) / double(denominator)));
-}
+int round_div(long numerator, long denominator) { return int(std::lround(double(numerator) / double(denominator))); }
 
 // How a size is asked for: by the em (character height, leading left out)
 // or by the whole cell (ascent + descent).
 enum class SizeBy { Em, Cell };
 
 SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
-    const std::string key = resolved.file + "|" + std::to_string(resolved.index) + "|" + (by == SizeBy::Em ? "e" : "c") +
-                            std::to_string(pixels) + "|" + (resolved.embolden ? "b" : "") +
-                            (resolved.oblique ? "o" : "");
+    const std::string key = resolved.file + "|" + std::to_string(resolved.index) + "|" +
+                            (by == SizeBy::Em ? "e" : "c") + std::to_string(pixels) + "|" +
+                            (resolved.embolden ? "b" : "") + (resolved.oblique ? "o" : "");
     auto found = store.sized.find(key);
     if (found != store.sized.end()) return found->second.get();
 
@@ -285,8 +282,8 @@ struct Font {
     bool strikeout = false;
 };
 
-std::vector<Font> fonts;          // handle h is fonts[h - 1]
-FontHandle slot_zero = NO_FONT;   // the font of load_font
+std::vector<Font> fonts;         // handle h is fonts[h - 1]
+FontHandle slot_zero = NO_FONT;  // the font of load_font
 Font system_font;
 
 Font* font_of(FontHandle handle) {
@@ -358,10 +355,22 @@ struct TextPlacement {
     int quarter_turns;
     void map(int u, int v, int* tx, int* ty) const {
         switch (quarter_turns) {
-        case 1: *tx = x + v; *ty = y - 1 - u; break;
-        case 2: *tx = x - 1 - u; *ty = y - 1 - v; break;
-        case 3: *tx = x - 1 - v; *ty = y + u; break;
-        default: *tx = x + u; *ty = y + v; break;
+        case 1:
+            *tx = x + v;
+            *ty = y - 1 - u;
+            break;
+        case 2:
+            *tx = x - 1 - u;
+            *ty = y - 1 - v;
+            break;
+        case 3:
+            *tx = x - 1 - v;
+            *ty = y + u;
+            break;
+        default:
+            *tx = x + u;
+            *ty = y + v;
+            break;
         }
     }
 };
@@ -381,7 +390,8 @@ void cover_pixel(DrawTarget* target, int x, int y, uint32_t stored, int coverage
     d = mixed;
 }
 
-void fill_cell_rect(DrawTarget* target, const TextPlacement& at, int u0, int v0, int width, int height, uint32_t stored) {
+void fill_cell_rect(DrawTarget* target, const TextPlacement& at, int u0, int v0, int width, int height,
+                    uint32_t stored) {
     for (int v = v0; v < v0 + height; ++v)
         for (int u = u0; u < u0 + width; ++u) {
             int tx, ty;
@@ -413,9 +423,9 @@ FontHandle load_font(const char* face, int size_pt, int style) {
     const int em = int((long(size_pt) * DISPLAY_DPI + POINTS_PER_INCH / 2) / POINTS_PER_INCH);
     // Made before the old one goes, so the new font never takes over the
     // handle of the font it replaces.
-    const FontHandle made = new_font(face, SizeBy::Em, em, (style & FS_BOLD) != 0 ? WEIGHT_BOLD : WEIGHT_NORMAL,
-                                     (style & FS_ITALIC) != 0, 0, (style & FS_UNDERLINE) != 0,
-                                     (style & FS_STRIKEOUT) != 0);
+    const FontHandle made =
+        new_font(face, SizeBy::Em, em, (style & FS_BOLD) != 0 ? WEIGHT_BOLD : WEIGHT_NORMAL, (style & FS_ITALIC) != 0,
+                 0, (style & FS_UNDERLINE) != 0, (style & FS_STRIKEOUT) != 0);
     release_font(slot_zero);
     slot_zero = made;
     return slot_zero;

@@ -66,8 +66,7 @@ PlatformBackend* current_backend() { return state.backend; }
 WindowHandle open_window(int x, int y, int width, int height, uint32_t flags, const char* title) {
     if (state.backend == nullptr || state.window != NO_WINDOW || width <= 0 || height <= 0) return NO_WINDOW;
     const bool centred = (flags & WF_CENTRE_ON_SCREEN) != 0;
-    if (!state.backend->open_window(x, y, width, height, centred, title != nullptr ? title : ""))
-        return NO_WINDOW;
+    if (!state.backend->open_window(x, y, width, height, centred, title != nullptr ? title : "")) return NO_WINDOW;
     state.window = THE_WINDOW;
     state.client_width = width;
     state.client_height = height;
@@ -156,7 +155,8 @@ uint32_t tick_count_ms() {
 }
 
 void show_message_box(const char* caption, const char* text) {
-    if (state.backend != nullptr) state.backend->message_box(caption != nullptr ? caption : "", text != nullptr ? text : "");
+    if (state.backend != nullptr)
+        state.backend->message_box(caption != nullptr ? caption : "", text != nullptr ? text : "");
 }
 
 void shutdown_platform() {

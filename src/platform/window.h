@@ -9,13 +9,13 @@
 
 struct PlatformBackend;
 
-using WindowHandle = int;             // 0 is "no window"
+using WindowHandle = int;  // 0 is "no window"
 constexpr WindowHandle NO_WINDOW = 0;
 
 // Flags of open_window.
-constexpr uint32_t WF_POPUP = 0x80000000u;            // borderless
-constexpr uint32_t WF_START_HIDDEN = 0x10000000u;     // shown by the screen or show_window
-constexpr uint32_t WF_CENTRE_ON_SCREEN = 0x00000001u; // x and y are ignored
+constexpr uint32_t WF_POPUP = 0x80000000u;             // borderless
+constexpr uint32_t WF_START_HIDDEN = 0x10000000u;      // shown by the screen or show_window
+constexpr uint32_t WF_CENTRE_ON_SCREEN = 0x00000001u;  // x and y are ignored
 
 // Event codes returned by wait_event (the game acts on five of them).
 constexpr int32_t EV_PAINT = 0x000F;

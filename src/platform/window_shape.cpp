@@ -18,8 +18,8 @@ std::vector<int> corner_insets(int ew, int eh) {
     const int64_t a = ew - 1;  // diameters between the outermost pixel centres
     const int64_t b = eh - 1;
     const int64_t odd = b % 2;
-    int64_t step_x = 4 * b * b * (1 - a);  // error change of the next sideways step
-    int64_t step_y = 4 * a * a * (1 + odd); // error change of the next vertical step
+    int64_t step_x = 4 * b * b * (1 - a);    // error change of the next sideways step
+    int64_t step_y = 4 * a * a * (1 + odd);  // error change of the next vertical step
     int64_t error = step_x + step_y + a * a * odd;
 
     std::vector<int> inset(size_t(eh - eh / 2), 0);
@@ -42,7 +42,7 @@ std::vector<int> corner_insets(int ew, int eh) {
     return inset;
 }
 
-} // namespace
+}  // namespace
 
 std::vector<RowSpan> round_rect_rows(int width, int height, int corner_width, int corner_height) {
     // The region ends one pixel short of the right and bottom edges.

@@ -10,13 +10,12 @@ constexpr int LINE_COUNT = 69;
 constexpr int MAX_LINES_PER_CELL = 13;
 
 struct LineTables {
-    int8_t cells[LINE_COUNT][4];                        // cell indexes, k = 0 to 3
-    int8_t count_through[BOARD_CELLS];                  // how many lines pass through the cell
-    int8_t through[BOARD_CELLS][MAX_LINES_PER_CELL];    // their numbers, in line order
+    int8_t cells[LINE_COUNT][4];                      // cell indexes, k = 0 to 3
+    int8_t count_through[BOARD_CELLS];                // how many lines pass through the cell
+    int8_t through[BOARD_CELLS][MAX_LINES_PER_CELL];  // their numbers, in line order
 };
 
-constexpr LineTables build_line_tables()
-{
+constexpr LineTables build_line_tables() {
     LineTables tables{};
     int line = 0;
     auto add_line = [&](int column, int row, int column_step, int row_step) {

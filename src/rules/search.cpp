@@ -18,8 +18,7 @@ constexpr int MAX_LINE_SUM = 4 * CELL_CPU;
 
 // One line's share of evaluate(cpu) - evaluate(human): an open line scores
 // 2 x discs + 1 for the side that owns all its discs (1 each when empty).
-constexpr int line_value(int sum)
-{
+constexpr int line_value(int sum) {
     const int human = sum % CELL_CPU;
     const int cpu = sum / CELL_CPU;
     const int for_cpu = human == 0 ? 2 * cpu + 1 : 0;
@@ -32,8 +31,7 @@ struct GainTable {
     int8_t gain[MAX_LINE_SUM + 1];
 };
 
-constexpr GainTable build_gains(int disc)
-{
+constexpr GainTable build_gains(int disc) {
     GainTable table{};
     for (int sum = 0; sum + disc <= MAX_LINE_SUM; ++sum)
         table.gain[sum] = static_cast<int8_t>(line_value(sum + disc) - line_value(sum));
@@ -44,10 +42,14 @@ constexpr GainTable HUMAN_GAINS = build_gains(CELL_HUMAN);
 constexpr GainTable CPU_GAINS = build_gains(CELL_CPU);
 
 template <int Disc>
-constexpr const GainTable& gains() { return Disc == CELL_HUMAN ? HUMAN_GAINS : CPU_GAINS; }
+constexpr const GainTable& gains() {
+    return Disc == CELL_HUMAN ? HUMAN_GAINS : CPU_GAINS;
+}
 
 template <int Disc>
-constexpr int opponent_of() { return Disc == CELL_HUMAN ? CELL_CPU : CELL_HUMAN; }
+constexpr int opponent_of() {
+    return Disc == CELL_HUMAN ? CELL_CPU : CELL_HUMAN;
+}
 
 struct SearchPosition {
     int8_t line_sum[LINE_COUNT];
@@ -55,8 +57,7 @@ struct SearchPosition {
     int32_t score;  // evaluate_board(cpu) - evaluate_board(human)
 };
 
-SearchPosition position_of(const Board* board)
-{
+SearchPosition position_of(const Board* board) {
     SearchPosition position{};
     for (int line = 0; line < LINE_COUNT; ++line) {
         int sum = 0;
@@ -70,18 +71,15 @@ SearchPosition position_of(const Board* board)
     return position;
 }
 
-bool holds_line(const SearchPosition& position, int player)
-{
-    return std::find(position.line_sum, position.line_sum + LINE_COUNT, 4 * player)
-        != position.line_sum + LINE_COUNT;
+bool holds_line(const SearchPosition& position, int player) {
+    return std::find(position.line_sum, position.line_sum + LINE_COUNT, 4 * player) != position.line_sum + LINE_COUNT;
 }
 
 // Drops `Disc` into a column that has room. True when the disc completes a
 // line of four of its side (a line summing to 3 x Disc held three of them and
 // nothing else).
 template <int Disc>
-bool play(SearchPosition& position, int column)
-{
+bool play(SearchPosition& position, int column) {
     const int cell = cell_index(column, --position.free_cells[column]);
     bool completes = false;
     int32_t score = position.score;
@@ -98,8 +96,7 @@ bool play(SearchPosition& position, int column)
 // The same drop seen from a node just above the leaves: only the resulting
 // leaf value is needed, so nothing is written.
 template <int Disc>
-bool peek(const SearchPosition& position, int column, int32_t* score)
-{
+bool peek(const SearchPosition& position, int column, int32_t* score) {
     const int cell = cell_index(column, position.free_cells[column] - 1);
     bool completes = false;
     int32_t value = position.score;
@@ -129,8 +126,7 @@ public:
     SearchCounts counts{};
 
 private:
-    void count_call(bool leaf)
-    {
+    void count_call(bool leaf) {
         if constexpr (Counting) {
             ++counts.calls;
             counts.leaves += leaf ? 1 : 0;
@@ -143,11 +139,9 @@ private:
 
 template <bool Counting>
 template <int Disc>
-int32_t Search<Counting>::node(const SearchPosition& position, int depth)
-{
+int32_t Search<Counting>::node(const SearchPosition& position, int depth) {
     count_call(depth == 0);
-    if (depth == 0)
-        return position.score;
+    if (depth == 0) return position.score;
 
     constexpr bool human = Disc == CELL_HUMAN;
     constexpr int32_t completed = human ? -SCORE_WIN : SCORE_WIN;
@@ -155,19 +149,15 @@ int32_t Search<Counting>::node(const SearchPosition& position, int depth)
     int32_t best = human ? SCORE_LIMIT : -SCORE_LIMIT;
 
     for (int column = 0; column < BOARD_COLUMNS; ++column) {
-        if (position.free_cells[column] == 0)
-            continue;
-        if (line_before)
-            return completed;
+        if (position.free_cells[column] == 0) continue;
+        if (line_before) return completed;
         int32_t value;
         if (depth == 1) {
-            if (peek<Disc>(position, column, &value))
-                return completed;
+            if (peek<Disc>(position, column, &value)) return completed;
             count_call(true);
         } else {
             SearchPosition child = position;
-            if (play<Disc>(child, column))
-                return completed;
+            if (play<Disc>(child, column)) return completed;
             value = node<opponent_of<Disc>()>(child, depth - 1);
         }
         best = human ? std::min(best, value) : std::max(best, value);
@@ -176,20 +166,17 @@ int32_t Search<Counting>::node(const SearchPosition& position, int depth)
 }
 
 template <bool Counting>
-int32_t search_value_with(const Board* board, int depth, int side, SearchCounts* counts)
-{
+int32_t search_value_with(const Board* board, int depth, int side, SearchCounts* counts) {
     const SearchPosition start = position_of(board);
     Search<Counting> search(start);
     const int32_t value = side == CELL_HUMAN ? search.template node<CELL_HUMAN>(start, depth)
                                              : search.template node<CELL_CPU>(start, depth);
-    if (counts)
-        *counts = search.counts;
+    if (counts) *counts = search.counts;
     return value;
 }
 
 template <bool Counting>
-MoveAnalysis analyse_board_with(const Board* board, int depth, SearchCounts* counts)
-{
+MoveAnalysis analyse_board_with(const Board* board, int depth, SearchCounts* counts) {
     MoveAnalysis analysis{};
     analysis.column = -1;
     analysis.depth = depth;
@@ -204,8 +191,7 @@ MoveAnalysis analyse_board_with(const Board* board, int depth, SearchCounts* cou
     if (open_columns == 1) {
         for (int column = 0; column < BOARD_COLUMNS; ++column)
             analysis.kind[column] = column == analysis.column ? CANDIDATE_ONLY : CANDIDATE_FULL;
-        if (counts)
-            *counts = SearchCounts{};
+        if (counts) *counts = SearchCounts{};
         return analysis;
     }
 
@@ -233,41 +219,33 @@ MoveAnalysis analyse_board_with(const Board* board, int depth, SearchCounts* cou
             analysis.column = column;
         }
     }
-    if (counts)
-        *counts = search.counts;
+    if (counts) *counts = search.counts;
     return analysis;
 }
 
-} // namespace
+}  // namespace
 
-int32_t search_value(const Board* board, int depth, int side, SearchCounts* counts)
-{
+int32_t search_value(const Board* board, int depth, int side, SearchCounts* counts) {
     return counts ? search_value_with<true>(board, depth, side, counts)
                   : search_value_with<false>(board, depth, side, nullptr);
 }
 
-int search_depth(int32_t level, int8_t move_count)
-{
+int search_depth(int32_t level, int8_t move_count) {
     constexpr int NOVICE_OPENING_MOVES = 3;
     constexpr int NOVICE_OPENING_DEPTH = LEVEL_MOYEN;
-    if (level == LEVEL_NOVICE && move_count <= NOVICE_OPENING_MOVES)
-        return NOVICE_OPENING_DEPTH;
+    if (level == LEVEL_NOVICE && move_count <= NOVICE_OPENING_MOVES) return NOVICE_OPENING_DEPTH;
     return level;
 }
 
-MoveAnalysis analyse_board(const Board* board, int depth, SearchCounts* counts)
-{
-    return counts ? analyse_board_with<true>(board, depth, counts)
-                  : analyse_board_with<false>(board, depth, nullptr);
+MoveAnalysis analyse_board(const Board* board, int depth, SearchCounts* counts) {
+    return counts ? analyse_board_with<true>(board, depth, counts) : analyse_board_with<false>(board, depth, nullptr);
 }
 
-MoveAnalysis analyse_computer_move(SearchCounts* counts)
-{
+MoveAnalysis analyse_computer_move(SearchCounts* counts) {
     if (game.game_over != 0) {
         MoveAnalysis idle{};
         idle.column = 0;
-        if (counts)
-            *counts = SearchCounts{};
+        if (counts) *counts = SearchCounts{};
         return idle;
     }
     game.computer_move_count = static_cast<int8_t>(game.computer_move_count + 1);
@@ -275,7 +253,4 @@ MoveAnalysis analyse_computer_move(SearchCounts* counts)
     return analyse_board(&game.game_board, depth, counts);
 }
 
-int choose_computer_move()
-{
-    return analyse_computer_move().column;
-}
+int choose_computer_move() { return analyse_computer_move().column; }

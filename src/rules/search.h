@@ -43,9 +43,9 @@ enum CandidateKind : uint8_t {
 
 struct MoveAnalysis {
     CandidateKind kind[BOARD_COLUMNS];
-    int32_t value[BOARD_COLUMNS];   // meaningful where kind is CANDIDATE_VALUE
-    int column;                     // the column to play; -1 when none has room
-    int depth;                      // depth searched below each candidate
+    int32_t value[BOARD_COLUMNS];  // meaningful where kind is CANDIDATE_VALUE
+    int column;                    // the column to play; -1 when none has room
+    int depth;                     // depth searched below each candidate
 };
 
 // The root of the search on any board: the one column with room if there is

@@ -40,8 +40,8 @@ enum class Load { not_started, loading, ready, failed };
 // worth showing on stderr.
 void log_fluid_problem(int level, const char* message, void*) {
     const size_t length = std::strcspn(message, "\n");
-    std::fprintf(stderr, "colonnade4: synthesiser %s: %.*s\n",
-                 level == FLUID_PANIC ? "panic" : "error", int(length), message);
+    std::fprintf(stderr, "colonnade4: synthesiser %s: %.*s\n", level == FLUID_PANIC ? "panic" : "error", int(length),
+                 message);
 }
 
 void quiet_fluid_logging() {
@@ -56,8 +56,7 @@ void quiet_fluid_logging() {
 }
 
 uint32_t read_le32(const unsigned char* bytes) {
-    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 |
-           uint32_t(bytes[3]) << 24;
+    return uint32_t(bytes[0]) | uint32_t(bytes[1]) << 8 | uint32_t(bytes[2]) << 16 | uint32_t(bytes[3]) << 24;
 }
 
 // A SoundFont is a RIFF file of form "sfbk" whose chunk fits in the file.
@@ -70,8 +69,7 @@ bool looks_like_soundfont(const std::string& path) {
     long size = -1;
     if (complete && std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
     std::fclose(file);
-    return complete && std::memcmp(header, "RIFF", 4) == 0 &&
-           std::memcmp(header + 8, "sfbk", 4) == 0 && size >= 8 &&
+    return complete && std::memcmp(header, "RIFF", 4) == 0 && std::memcmp(header + 8, "sfbk", 4) == 0 && size >= 8 &&
            uint64_t(read_le32(header + 4)) + 8 <= uint64_t(size);
 }
 
@@ -86,8 +84,10 @@ void play_short_message(fluid_synth_t* synth, uint32_t word) {
     case 0x80: fluid_synth_noteoff(synth, channel, data1); break;
     case 0x90:
         // Velocity 0 is the running-status way of writing a note-off.
-        if (data2 == 0) fluid_synth_noteoff(synth, channel, data1);
-        else fluid_synth_noteon(synth, channel, data1, data2);
+        if (data2 == 0)
+            fluid_synth_noteoff(synth, channel, data1);
+        else
+            fluid_synth_noteon(synth, channel, data1, data2);
         break;
     case 0xA0: fluid_synth_key_pressure(synth, channel, data1, data2); break;
     case 0xB0: fluid_synth_cc(synth, channel, data1, data2); break;
@@ -156,7 +156,8 @@ void load_soundfont(FluidDevice::State* s) {
     if (ok) {
         s->settings = settings;
         s->synth = synth;
-        for (uint32_t word : s->waiting) play_short_message(synth, word);
+        for (uint32_t word : s->waiting)
+            play_short_message(synth, word);
         s->sounding.store(synth, std::memory_order_release);
         s->load = Load::ready;
     } else {

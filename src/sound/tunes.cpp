@@ -18,7 +18,7 @@ constexpr int DRAW_NOTES = 6;
 constexpr uint8_t KEY_CPU_WIN_LOWEST = 80;
 constexpr int32_t KEY_CPU_WIN_SPREAD = 20;  // keys 80 to 100, both included
 constexpr int CPU_WIN_NOTES = 11;
-constexpr int CPU_WIN_SPEED_UP_MS = 10;     // each pause 10 ms shorter than the last
+constexpr int CPU_WIN_SPEED_UP_MS = 10;  // each pause 10 ms shorter than the last
 
 constexpr int TUNE_PAUSE_MS = 200;
 

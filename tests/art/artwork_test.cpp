@@ -60,12 +60,17 @@ TEST_F(ArtworkTest, NoviceButtonBrightAndDim) {
 
 TEST_F(ArtworkTest, BackdropEdgesAndCorners) {
     const Picture p = sprite_picture(SPRITE_BACKDROP);
-    for (int y = 0; y < 600; ++y) ASSERT_TRUE(pixel_is(p, 0, y, BACKGROUND));
-    for (int x = 0; x < 400; ++x) ASSERT_TRUE(pixel_is(p, x, 0, BACKGROUND));
-    for (auto [x, y] : {std::pair{5, 5}, {394, 5}, {5, 594}, {394, 594}}) EXPECT_TRUE(pixel_is(p, x, y, BACKGROUND));
+    for (int y = 0; y < 600; ++y)
+        ASSERT_TRUE(pixel_is(p, 0, y, BACKGROUND));
+    for (int x = 0; x < 400; ++x)
+        ASSERT_TRUE(pixel_is(p, x, 0, BACKGROUND));
+    for (auto [x, y] : {std::pair{5, 5}, {394, 5}, {5, 594}, {394, 594}})
+        EXPECT_TRUE(pixel_is(p, x, y, BACKGROUND));
     // Column 399 and row 599 are the slab's bevel, shaded.
-    for (int y = 60; y < 540; ++y) ASSERT_NE(p.at(399, y), BACKGROUND) << "y " << y;
-    for (int x = 60; x < 340; ++x) ASSERT_NE(p.at(x, 599), BACKGROUND) << "x " << x;
+    for (int y = 60; y < 540; ++y)
+        ASSERT_NE(p.at(399, y), BACKGROUND) << "y " << y;
+    for (int x = 60; x < 340; ++x)
+        ASSERT_NE(p.at(x, 599), BACKGROUND) << "x " << x;
     EXPECT_TRUE(pixel_is(p, 399, 300, rgb(0, 69, 117)));
     EXPECT_TRUE(pixel_is(p, 65, 290, rgb(109, 239, 255)));  // a hole's bright rim, past the frames
 }
@@ -97,8 +102,10 @@ TEST_F(ArtworkTest, DimButtonsAreTheBackdropsOwnPixels) {
         // The two looks share the well's edge and differ on the button.
         const Picture hover = sprite_picture(b.hover);
         EXPECT_GT(differing_pixels(normal, hover), 1000) << "sprite " << b.hover;
-        for (int y = 0; y < 36; ++y) ASSERT_EQ(normal.at(0, y), hover.at(0, y));
-        for (int x = 0; x < 106; ++x) ASSERT_EQ(normal.at(x, 0), hover.at(x, 0));
+        for (int y = 0; y < 36; ++y)
+            ASSERT_EQ(normal.at(0, y), hover.at(0, y));
+        for (int x = 0; x < 106; ++x)
+            ASSERT_EQ(normal.at(x, 0), hover.at(x, 0));
     }
 }
 
@@ -140,7 +147,8 @@ TEST_F(ArtworkTest, LevelZonesAreRegisteredInOrder) {
 TEST_F(ArtworkTest, LeavesNoDrawingPassOpenAndBlitsToTheScreen) {
     // Drawing with no pass of its own must reach no sprite.
     std::map<SpriteId, Picture> before;
-    for (SpriteId id : ARTWORK_SPRITES) before[id] = sprite_picture(id);
+    for (SpriteId id : ARTWORK_SPRITES)
+        before[id] = sprite_picture(id);
     draw_box(0, 0, 400, 600, pack_colour(1, 2, 3));
     put_pixel(20, 20, pack_colour(1, 2, 3));
     for (SpriteId id : ARTWORK_SPRITES)
@@ -157,7 +165,8 @@ TEST_F(ArtworkTest, CanvasIsLeftHoldingTheDimButtonSlabs) {
     clear_canvas(*expected);
     render_slab(*expected, 0, 0, 400, 600, 50, 20);
     clear_canvas(*expected);
-    for (int y : {80, 115, 150}) render_slab(*expected, 30, y, 100, 30, 15, 6);
+    for (int y : {80, 115, 150})
+        render_slab(*expected, 30, y, 100, 30, 15, 6);
     const ShadeCanvas* canvas = process_canvas();
     ASSERT_NE(canvas, nullptr);
     for (int x = 0; x < CANVAS_WIDTH; ++x)
@@ -173,7 +182,8 @@ protected:
     std::map<SpriteId, Picture> build(const ArtworkOptions& options) {
         build_artwork(options);
         std::map<SpriteId, Picture> set;
-        for (SpriteId id : ARTWORK_SPRITES) set[id] = sprite_picture(id);
+        for (SpriteId id : ARTWORK_SPRITES)
+            set[id] = sprite_picture(id);
         // Start again as the game does, with a fresh platform.
         TearDown();
         SetUp();

@@ -60,8 +60,10 @@ TEST(IconTest, OutlineIsRoundedAndTheMarginsTransparent) {
         auto at = [&](int x, int y) { return icon[size_t(y) * size + x]; };
         // Find the window's columns on the middle row.
         int left = 0, right = size - 1;
-        while (left < size && at(left, size / 2) == 0) ++left;
-        while (right >= 0 && at(right, size / 2) == 0) --right;
+        while (left < size && at(left, size / 2) == 0)
+            ++left;
+        while (right >= 0 && at(right, size / 2) == 0)
+            --right;
         ASSERT_LT(left, right);
         for (int y = 0; y < size; ++y) {
             ASSERT_EQ(at(0, y), 0u);

@@ -38,7 +38,8 @@ void side_copies(ShadeCanvas& c, int x, int y, int w, int h, int r, int b, bool 
             c.at(x + w - b + i, y + j) = c.at(x + w - b + i, y + r);
         }
         if (flat_fill)
-            for (int i = b; i <= w - b; ++i) flat_top(c.at(x + i, y + j), b);
+            for (int i = b; i <= w - b; ++i)
+                flat_top(c.at(x + i, y + j), b);
     }
     for (int i = r; i <= w - r; ++i)
         for (int j = 0; j <= b; ++j) {
@@ -61,8 +62,10 @@ void plain_render_slab(ShadeCanvas& c, int x, int y, int w, int h, int r, int b)
     });
     side_copies(c, x, y, w, h, r, b, true);
     for (int i = r; i <= w - r; ++i) {
-        for (int j = b; j <= r; ++j) flat_top(c.at(x + i, y + j), b);
-        for (int j = h - r; j <= h - b; ++j) flat_top(c.at(x + i, y + j), b);
+        for (int j = b; j <= r; ++j)
+            flat_top(c.at(x + i, y + j), b);
+        for (int j = h - r; j <= h - b; ++j)
+            flat_top(c.at(x + i, y + j), b);
     }
 }
 

@@ -45,8 +45,10 @@ protected:
         clear();
         render_slab(canvas, 0, 0, 400, 600, 50, 20);
         for (int col = 0; col < 7; ++col)
-            for (int row = 0; row < 6; ++row) render_hole(canvas, 25 + 50 * col, 250 + 50 * row, 50, 50, 25, 7);
-        for (int y : {77, 112, 147}) render_hole(canvas, 27, y, 106, 36, 18, 5);
+            for (int row = 0; row < 6; ++row)
+                render_hole(canvas, 25 + 50 * col, 250 + 50 * row, 50, 50, 25, 7);
+        for (int y : {77, 112, 147})
+            render_hole(canvas, 27, y, 106, 36, 18, 5);
     }
     Picture board() {
         DrawTarget* target = open_sprite(1, 400, 600, BACKGROUND);
@@ -101,8 +103,10 @@ TEST_P(ShadeTest, BoardAndHolePixels) {
     EXPECT_TRUE(pixel_is(p, 65, 290, rgb(109, 239, 255)));  // lower-right rim, bright
     EXPECT_TRUE(pixel_is(p, 50, 275, rgb(46, 176, 224)));   // the hole's centre: the flat board
     const uint32_t background = rgb(160, 160, 255);
-    for (int y = 0; y < 600; ++y) ASSERT_TRUE(pixel_is(p, 0, y, background));
-    for (int x = 0; x < 400; ++x) ASSERT_TRUE(pixel_is(p, x, 0, background));
+    for (int y = 0; y < 600; ++y)
+        ASSERT_TRUE(pixel_is(p, 0, y, background));
+    for (int x = 0; x < 400; ++x)
+        ASSERT_TRUE(pixel_is(p, x, 0, background));
     // Column 399 and row 599 belong to the bevel, outside the corners.
     EXPECT_NE(p.at(399, 300), background);
     EXPECT_NE(p.at(200, 599), background);
@@ -132,7 +136,8 @@ TEST_P(ShadeTest, ChannelsSaturateInsteadOfWrapping) {
 TEST_P(ShadeTest, PlainAndFastShadingAgreeOnTheWholeBoard) {
     // The other method on the same canvas, pixel for pixel.
     board_shapes();
-    for (auto [colour, offset] : {std::pair{BOARD, 32}, {pack_colour(0, 0, 178), -40}, {pack_colour(255, 3, 90), 120}}) {
+    for (auto [colour, offset] :
+         {std::pair{BOARD, 32}, {pack_colour(0, 0, 178), -40}, {pack_colour(255, 3, 90), 120}}) {
         DrawTarget* target = open_sprite(1, 400, 600, BACKGROUND);
         shade(target, 400, 600, colour, offset);
         end_drawing();
@@ -238,7 +243,8 @@ TEST_F(ShapeTest, FastClearLeavesTheSameCanvasAsAFullClear) {
     clear_canvas(*other);
     EXPECT_TRUE(same());
     EXPECT_NE(canvas.at(400, 550).height, 0.0f);  // never cleared
-    for (auto* c : {&canvas, other.get()}) render_slab(*c, 30, 80, 100, 30, 15, 6);
+    for (auto* c : {&canvas, other.get()})
+        render_slab(*c, 30, 80, 100, 30, 15, 6);
     clear_canvas_fast(canvas);
     clear_canvas(*other);
     EXPECT_TRUE(same());
@@ -263,8 +269,10 @@ TEST_F(FrameTest, RaisedAndSunkenEdges) {
             ASSERT_TRUE(pixel_is(p, x, 10, c.top_left));
             ASSERT_TRUE(pixel_is(p, x, 25, c.bottom_right));
         }
-        for (int y = 10; y < 25; ++y) ASSERT_TRUE(pixel_is(p, 10, y, c.top_left));
-        for (int y = 10; y <= 25; ++y) ASSERT_TRUE(pixel_is(p, 30, y, c.bottom_right));
+        for (int y = 10; y < 25; ++y)
+            ASSERT_TRUE(pixel_is(p, 10, y, c.top_left));
+        for (int y = 10; y <= 25; ++y)
+            ASSERT_TRUE(pixel_is(p, 30, y, c.bottom_right));
         EXPECT_TRUE(pixel_is(p, 30, 26, grey));
         EXPECT_TRUE(pixel_is(p, 31, 10, grey));
         EXPECT_TRUE(pixel_is(p, 11, 11, grey));
@@ -278,8 +286,8 @@ TEST_F(FrameTest, RivetsSitInsideEachCorner) {
     const Picture p = sprite_picture(1);
     const uint32_t white = rgb(255, 255, 255);
     for (auto [x, y] : {std::pair{144, 74}, {144, 163}, {263, 74}, {263, 163}}) {
-        EXPECT_TRUE(pixel_is(p, x, y, white));          // rivet's top-left
-        EXPECT_TRUE(pixel_is(p, x + 3, y + 3, 0));      // rivet's bottom-right
+        EXPECT_TRUE(pixel_is(p, x, y, white));      // rivet's top-left
+        EXPECT_TRUE(pixel_is(p, x + 3, y + 3, 0));  // rivet's bottom-right
         EXPECT_TRUE(pixel_is(p, x + 1, y + 1, rgb(0, 140, 200)));
     }
 }

@@ -24,8 +24,8 @@ void scribble(ShadeCanvas& c, uint32_t seed) {
                 return ::testing::AssertionFailure()
                        << "element (" << x << ", " << y << "): height " << a.at(x, y).height << " vs "
                        << b.at(x, y).height << ", normal (" << a.at(x, y).nx << ", " << a.at(x, y).ny << ", "
-                       << a.at(x, y).nz << ") vs (" << b.at(x, y).nx << ", " << b.at(x, y).ny << ", "
-                       << b.at(x, y).nz << ")";
+                       << a.at(x, y).nz << ") vs (" << b.at(x, y).nx << ", " << b.at(x, y).ny << ", " << b.at(x, y).nz
+                       << ")";
     return ::testing::AssertionSuccess();
 }
 
@@ -39,9 +39,9 @@ struct Shape {
 // ones, each on a scribbled canvas and on top of the one before.
 TEST(ShapesTest, SameElementsAsTheStepByStepAlgorithm) {
     std::vector<Shape> shapes = {
-        {false, 0, 0, 40, 40, 20, 6},     {false, 0, 0, 400, 600, 50, 20},  {true, 25, 250, 50, 50, 25, 7},
-        {true, 27, 77, 106, 36, 18, 5},   {false, 30, 80, 100, 30, 15, 6},  {false, 10, 10, 20, 20, 10, 10},
-        {true, 10, 10, 20, 20, 10, 10},   {false, 100, 100, 60, 20, 10, 1}, {true, 100, 100, 60, 20, 10, 1},
+        {false, 0, 0, 40, 40, 20, 6},      {false, 0, 0, 400, 600, 50, 20},   {true, 25, 250, 50, 50, 25, 7},
+        {true, 27, 77, 106, 36, 18, 5},    {false, 30, 80, 100, 30, 15, 6},   {false, 10, 10, 20, 20, 10, 10},
+        {true, 10, 10, 20, 20, 10, 10},    {false, 100, 100, 60, 20, 10, 1},  {true, 100, 100, 60, 20, 10, 1},
         {true, 300, 500, 100, 100, 50, 9}, {false, 350, 550, 50, 50, 25, 25}, {true, 0, 0, 400, 600, 200, 200},
     };
     std::mt19937 random(7);

@@ -39,10 +39,10 @@ TEST(SpritesToolTest, WritesEverySpriteAndIconAsPng) {
         int width, height, colour_type;  // 2 RGB, 6 RGBA
     };
     const Expected files[] = {
-        {"sprite-01.png", 400, 600, 2}, {"sprite-03.png", 41, 41, 2},   {"sprite-04.png", 41, 41, 2},
-        {"sprite-05.png", 250, 50, 2},  {"sprite-06.png", 106, 36, 2},  {"sprite-11.png", 106, 36, 2},
-        {"sprite-12.png", 250, 50, 2},  {"sprite-15.png", 250, 50, 2},  {"icon-16.png", 16, 16, 6},
-        {"icon-32.png", 32, 32, 6},     {"icon-48.png", 48, 48, 6},     {"icon-64.png", 64, 64, 6},
+        {"sprite-01.png", 400, 600, 2}, {"sprite-03.png", 41, 41, 2},  {"sprite-04.png", 41, 41, 2},
+        {"sprite-05.png", 250, 50, 2},  {"sprite-06.png", 106, 36, 2}, {"sprite-11.png", 106, 36, 2},
+        {"sprite-12.png", 250, 50, 2},  {"sprite-15.png", 250, 50, 2}, {"icon-16.png", 16, 16, 6},
+        {"icon-32.png", 32, 32, 6},     {"icon-48.png", 48, 48, 6},    {"icon-64.png", 64, 64, 6},
         {"icon-128.png", 128, 128, 6},  {"icon-256.png", 256, 256, 6},
     };
     for (const Expected& f : files) {

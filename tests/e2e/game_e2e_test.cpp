@@ -23,7 +23,7 @@ constexpr uint32_t CPU_DISC_CENTRE = 0xFF6C6C;    // (255, 108, 108)
 
 // The game's pictures, built once by the headless backend.
 struct ExpectedArt {
-    std::vector<uint32_t> backdrop;  // 400 x 600
+    std::vector<uint32_t> backdrop;     // 400 x 600
     std::vector<uint32_t> moyen_hover;  // 106 x 36
     ExpectedArt() {
         headless_reset();
@@ -91,7 +91,8 @@ protected:
     int cpu_discs_on_board() {
         int n = 0;
         for (int column = 0; column < 7; ++column)
-            for (int row = 0; row < 6; ++row) n += pixel(50 + 50 * column, 275 + 50 * row) == CPU_DISC_CENTRE;
+            for (int row = 0; row < 6; ++row)
+                n += pixel(50 + 50 * column, 275 + 50 * row) == CPU_DISC_CENTRE;
         return n;
     }
     void start_moyen_game() {

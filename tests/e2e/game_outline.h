@@ -20,8 +20,6 @@ constexpr int inset(int y) {
     return 0;
 }
 
-constexpr bool covers(int x, int y) {
-    return y >= 0 && y <= LAST_ROW && x >= inset(y) && x < RIGHT_END - inset(y);
-}
+constexpr bool covers(int x, int y) { return y >= 0 && y <= LAST_ROW && x >= inset(y) && x < RIGHT_END - inset(y); }
 
-} // namespace game_outline
+}  // namespace game_outline

@@ -107,7 +107,7 @@ protected:
         const bool shown = e2e::wait_until([&] {
             shot = x_->screenshot(Rect{where.x, where.y, probe::WIDTH, probe::HEIGHT});
             wrong = shot.width == probe::WIDTH && shot.height == probe::HEIGHT ? first_wrong_pixel(shot)
-                                                                                : "window not fully on screen";
+                                                                               : "window not fully on screen";
             return wrong.empty();
         });
         if (!shown) {
@@ -175,7 +175,8 @@ TEST_F(PlatformProbe, PointerMovesAndPressesArriveWithTheirClientPosition) {
 TEST_F(PlatformProbe, SecondPressOfADoubleClickIsADoubleClick) {
     const Rect g = geometry();
     x_->double_click(g.x + 200, g.y + 300);
-    const std::optional<std::string> last = probe_.wait_for_line([](const std::string& l) { return is_event(l, 0x0203); });
+    const std::optional<std::string> last =
+        probe_.wait_for_line([](const std::string& l) { return is_event(l, 0x0203); });
     ASSERT_TRUE(last) << probe_.transcript();
     std::vector<int> presses;
     for (const std::string& line : probe_.lines()) {
@@ -192,11 +193,18 @@ TEST_F(PlatformProbe, KeysArriveAsTheirKeyCodes) {
         long code;
     };
     const Case cases[] = {
-        {XK_1, false, 0x31}, {XK_4, false, 0x34}, {XK_7, false, 0x37}, {XK_1, true, 0x31},
-        {XK_KP_1, true, 0x61}, {XK_KP_4, true, 0x64}, {XK_KP_7, true, 0x67},
+        {XK_1, false, 0x31},
+        {XK_4, false, 0x34},
+        {XK_7, false, 0x37},
+        {XK_1, true, 0x31},
+        {XK_KP_1, true, 0x61},
+        {XK_KP_4, true, 0x64},
+        {XK_KP_7, true, 0x67},
         // Without Num Lock the keypad keys are cursor keys (here End, Left,
         // Home), nothing the game would play.
-        {XK_KP_1, false, 0x23}, {XK_KP_4, false, 0x25}, {XK_KP_7, false, 0x24},
+        {XK_KP_1, false, 0x23},
+        {XK_KP_4, false, 0x25},
+        {XK_KP_7, false, 0x24},
     };
     for (const Case& c : cases) {
         ASSERT_TRUE(x_->set_num_lock(c.num_lock));
@@ -231,11 +239,13 @@ TEST_F(PlatformProbe, KeypadDigitsWithNumLockQueuedBehindALockChangeKeepTheirOwn
 TEST_F(PlatformProbe, HoldingAKeyRepeatsKeyDown) {
     x_->key_down(XK_5);
     int downs = 0;
-    const bool repeated = probe_.wait_for_line([&](const std::string& l) {
-        const std::optional<ProbeEvent> e = parse_event(l);
-        if (e && e->code == 0x0100 && e->key == 0x35) ++downs;
-        return downs >= 3;
-    }).has_value();
+    const bool repeated = probe_
+                              .wait_for_line([&](const std::string& l) {
+                                  const std::optional<ProbeEvent> e = parse_event(l);
+                                  if (e && e->code == 0x0100 && e->key == 0x35) ++downs;
+                                  return downs >= 3;
+                              })
+                              .has_value();
     x_->key_up(XK_5);
     EXPECT_TRUE(repeated) << probe_.transcript();
     ASSERT_TRUE(next_event(0x0101));
@@ -251,9 +261,7 @@ TEST_F(PlatformProbe, PointerOutsideTheClientAreaReadsMinusOne) {
     const Case cases[] = {
         {400, 600, 400, 600},  // the right and bottom edges count as inside
         {0, 0, 0, 0},          // a cut corner is still the client area
-        {401, 300, -1, -1},
-        {200, 601, -1, -1},
-        {-1, 300, -1, -1},
+        {401, 300, -1, -1},   {200, 601, -1, -1}, {-1, 300, -1, -1},
     };
     for (const Case& c : cases) {
         move_to_client(c.cx, c.cy);
@@ -292,7 +300,9 @@ TEST_F(PlatformProbe, DragOutsideTheZoneMovesTheWindowByThePointersTravel) {
         ASSERT_TRUE(e2e::wait_until([&] {
             const Rect g = geometry();
             return g.x == start.x + step_x[i] && g.y == start.y + step_y[i];
-        })) << "step " << i << "\n" << probe_.transcript();
+        })) << "step "
+            << i << "\n"
+            << probe_.transcript();
     }
     EXPECT_TRUE(probe_.wait_for_line_starting("paint drag=1")) << probe_.transcript();
     x_->release_button();
@@ -304,7 +314,8 @@ TEST_F(PlatformProbe, DragOutsideTheZoneMovesTheWindowByThePointersTravel) {
     // The probe listens again, and the release went with the drag.
     x_->tap_key(XK_z);
     ASSERT_TRUE(next_event(0x0100)) << probe_.transcript();
-    for (const std::string& line : probe_.lines()) EXPECT_FALSE(is_event(line, 0x0202)) << probe_.transcript();
+    for (const std::string& line : probe_.lines())
+        EXPECT_FALSE(is_event(line, 0x0202)) << probe_.transcript();
 }
 
 TEST_F(PlatformProbe, CloseRequestIsReportedAndTheWindowStays) {
@@ -388,7 +399,7 @@ TEST_F(PlatformProbe, IconIsThePictureWithBlackTransparent) {
     ASSERT_EQ(icon.size(), 2u + 32u * 32u);
     const auto argb = [&](int x, int y) { return icon[2 + size_t(y) * 32 + size_t(x)] & 0xFFFFFFFFu; };
     EXPECT_EQ(argb(16, 16), 0xFFFF0000u);  // the red disc, opaque
-    EXPECT_EQ(argb(0, 0) >> 24, 0u);        // black around it, transparent
+    EXPECT_EQ(argb(0, 0) >> 24, 0u);       // black around it, transparent
 }
 
 TEST_F(PlatformProbe, MessageBoxShowsAndReturnsOnceClosed) {
@@ -435,8 +446,9 @@ TEST(PlatformMessageBox, BoxAtStartLeavesTheWindowPainted) {
 TEST(PlatformWithoutDisplay, EndsSilentlyWithExitCodeZero) {
     // A display number that no server answers on.
     int dead = 99;
-    struct stat st{};
-    while (stat(("/tmp/.X11-unix/X" + std::to_string(dead)).c_str(), &st) == 0) ++dead;
+    struct stat st {};
+    while (stat(("/tmp/.X11-unix/X" + std::to_string(dead)).c_str(), &st) == 0)
+        ++dead;
     std::string dead_display = ":";
     dead_display += std::to_string(dead);
     const std::vector<ChildProcess::Options> setups = {
@@ -454,4 +466,4 @@ TEST(PlatformWithoutDisplay, EndsSilentlyWithExitCodeZero) {
     }
 }
 
-} // namespace
+}  // namespace

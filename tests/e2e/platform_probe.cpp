@@ -59,8 +59,8 @@ void draw_picture() {
     begin_drawing(screen_draw_target());
     for (int y = 0; y < probe::HEIGHT; ++y)
         for (int x = 0; x < probe::WIDTH; ++x)
-            put_pixel(x, y, pack_colour(probe::gradient_red(x, y), probe::gradient_green(x, y),
-                                        probe::gradient_blue(x, y)));
+            put_pixel(x, y,
+                      pack_colour(probe::gradient_red(x, y), probe::gradient_green(x, y), probe::gradient_blue(x, y)));
     for (const probe::Box& b : probe::BOXES)
         draw_box(b.x, b.y, b.width, b.height, pack_colour(b.red, b.green, b.blue));
     end_drawing();
@@ -85,12 +85,13 @@ void show_box() {
 
 void busy_spell() {
     say("busy start");
-    while (mouse_x() != BUSY_POINT_X || mouse_y() != BUSY_POINT_Y) delay_ms(10);
+    while (mouse_x() != BUSY_POINT_X || mouse_y() != BUSY_POINT_Y)
+        delay_ms(10);
     delay_ms(500);
     say("busy done");
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv) {
     const bool box_at_start = argc > 1 && std::string(argv[1]) == "box-at-start";
@@ -99,8 +100,8 @@ int main(int argc, char** argv) {
         shutdown_platform();
         return 0;
     }
-    the_window = open_window(0, 0, probe::WIDTH, probe::HEIGHT,
-                             WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "Colonnade4");
+    the_window =
+        open_window(0, 0, probe::WIDTH, probe::HEIGHT, WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "Colonnade4");
     open_window_screen(the_window, 0, 0, probe::WIDTH, probe::HEIGHT, 0, 0, 0);
     start_timer(the_window, 50);
     draw_picture();

@@ -47,4 +47,4 @@ inline uint32_t expected_rgb(int x, int y) {
     return uint32_t(r) << 16 | uint32_t(g) << 8 | uint32_t(b);
 }
 
-} // namespace probe
+}  // namespace probe

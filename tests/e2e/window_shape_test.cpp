@@ -54,4 +54,4 @@ TEST(WindowShape, EveryRowIsSymmetricAndInsideTheWindow) {
             }
 }
 
-} // namespace
+}  // namespace

@@ -52,7 +52,8 @@ bool tie_to_parent(pid_t parent) {
 
 std::vector<char*> c_argv(const std::vector<std::string>& argv) {
     std::vector<char*> out;
-    for (const std::string& a : argv) out.push_back(const_cast<char*>(a.c_str()));
+    for (const std::string& a : argv)
+        out.push_back(const_cast<char*>(a.c_str()));
     out.push_back(nullptr);
     return out;
 }
@@ -61,7 +62,7 @@ std::vector<char*> c_argv(const std::vector<std::string>& argv) {
 // for it); a request on a vanished window must not end the test process.
 int ignore_x_error(Display*, XErrorEvent*) { return 0; }
 
-} // namespace
+}  // namespace
 
 bool wait_until(const std::function<bool()>& done, Millis within, Millis every) {
     const auto deadline = Clock::now() + within;
@@ -120,8 +121,10 @@ ChildProcess ChildProcess::start(const std::vector<std::string>& argv, const Opt
         if (!tie_to_parent(parent)) _exit(127);
         dup2(out[1], STDOUT_FILENO);
         if (options.merge_stderr) dup2(out[1], STDERR_FILENO);
-        for (const std::string& name : options.unset_env) unsetenv(name.c_str());
-        for (const auto& [name, value] : options.set_env) setenv(name.c_str(), value.c_str(), 1);
+        for (const std::string& name : options.unset_env)
+            unsetenv(name.c_str());
+        for (const auto& [name, value] : options.set_env)
+            setenv(name.c_str(), value.c_str(), 1);
         execvp(args[0], args.data());
         std::fprintf(stderr, "cannot run %s: %s\n", args[0], std::strerror(errno));
         _exit(127);
@@ -184,7 +187,8 @@ std::optional<std::string> ChildProcess::wait_for_line_starting(const std::strin
 
 std::string ChildProcess::transcript() const {
     std::string all;
-    for (const std::string& line : lines_) all += line + "\n";
+    for (const std::string& line : lines_)
+        all += line + "\n";
     return all;
 }
 
@@ -209,8 +213,7 @@ void ChildProcess::kill() {
     if (pid_ > 0 && !status_) {
         ::kill(pid_, SIGKILL);
         int status = 0;
-        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid_, &status, 0) < 0 && errno == EINTR) {}
         status_ = status;
     }
     if (out_fd_ >= 0) close(out_fd_);
@@ -228,8 +231,8 @@ std::unique_ptr<XvfbSession> XvfbSession::start(int width, int height) {
     if (pipe2(ready, O_CLOEXEC) != 0) return nullptr;
     const std::string fd_text = std::to_string(ready[1]);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
-    const std::vector<std::string> argv = {"Xvfb", "-displayfd", fd_text, "-screen", "0", screen,
-                                           "-noreset", "-nolisten", "tcp", "-ac"};
+    const std::vector<std::string> argv = {"Xvfb", "-displayfd", fd_text,     "-screen", "0",
+                                           screen, "-noreset",   "-nolisten", "tcp",     "-ac"};
     const std::vector<char*> args = c_argv(argv);
     const pid_t parent = getpid();
     const pid_t pid = fork();
@@ -286,8 +289,8 @@ XvfbSession::~XvfbSession() {
     if (server_pid_ <= 0) return;
     ::kill(server_pid_, SIGTERM);
     int status = 0;
-    const bool ended = wait_until([&] { return waitpid(server_pid_, &status, WNOHANG) == server_pid_; },
-                                  Millis{5000}, Millis{5});
+    const bool ended =
+        wait_until([&] { return waitpid(server_pid_, &status, WNOHANG) == server_pid_; }, Millis{5000}, Millis{5});
     if (!ended) {
         ::kill(server_pid_, SIGKILL);
         waitpid(server_pid_, &status, 0);
@@ -329,7 +332,8 @@ Image XvfbSession::screenshot(const Rect& area) {
         unsigned long bits = 0;
         explicit Channel(unsigned long mask) {
             if (mask == 0) return;
-            while (((mask >> shift) & 1u) == 0) ++shift;
+            while (((mask >> shift) & 1u) == 0)
+                ++shift;
             bits = mask >> shift;
         }
         uint32_t of(unsigned long pixel) const { return bits ? uint32_t((pixel >> shift & bits) * 255u / bits) : 0u; }
@@ -338,7 +342,8 @@ Image XvfbSession::screenshot(const Rect& area) {
     for (int y = 0; y < image.height; ++y) {
         for (int x = 0; x < image.width; ++x) {
             const unsigned long p = XGetPixel(shot, x, y);
-            image.pixels[size_t(y) * size_t(image.width) + size_t(x)] = (red.of(p) << 16) | (green.of(p) << 8) | blue.of(p);
+            image.pixels[size_t(y) * size_t(image.width) + size_t(x)] =
+                (red.of(p) << 16) | (green.of(p) << 8) | blue.of(p);
         }
     }
     XDestroyImage(shot);
@@ -480,7 +485,7 @@ std::optional<Window> find_titled(Display* display, Window under, const std::str
     return found;
 }
 
-} // namespace
+}  // namespace
 
 std::optional<XWindowId> XvfbSession::find_window(const std::string& title) {
     const std::optional<Window> w = find_titled(display_, DefaultRootWindow(display_), title, 2);
@@ -518,7 +523,8 @@ std::vector<Rect> XvfbSession::window_shape(XWindowId window) {
     std::vector<Rect> out;
     int count = 0, ordering = 0;
     XRectangle* rects = XShapeGetRectangles(display_, Window(window), ShapeBounding, &count, &ordering);
-    for (int i = 0; i < count; ++i) out.push_back(Rect{rects[i].x, rects[i].y, rects[i].width, rects[i].height});
+    for (int i = 0; i < count; ++i)
+        out.push_back(Rect{rects[i].x, rects[i].y, rects[i].width, rects[i].height});
     if (rects) XFree(rects);
     return out;
 }
@@ -564,4 +570,4 @@ void XvfbSession::request_close(XWindowId window) {
     sync();
 }
 
-} // namespace e2e
+}  // namespace e2e

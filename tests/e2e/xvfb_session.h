@@ -39,8 +39,7 @@ constexpr Millis DEFAULT_DEADLINE{10000};
 
 // Calls `done` every `every` until it returns true or `within` has passed;
 // returns whether it became true.
-bool wait_until(const std::function<bool()>& done, Millis within = DEFAULT_DEADLINE,
-                Millis every = Millis{10});
+bool wait_until(const std::function<bool()>& done, Millis within = DEFAULT_DEADLINE, Millis every = Millis{10});
 
 using XWindowId = unsigned long;
 using KeySymbol = unsigned long;  // an X keysym, e.g. XK_Escape from <X11/keysym.h>
@@ -52,7 +51,7 @@ struct Rect {
 
 // Part of the screen as it was shown.
 struct Image {
-    int x = 0, y = 0;          // where on the screen it was taken
+    int x = 0, y = 0;  // where on the screen it was taken
     int width = 0, height = 0;
     std::vector<uint32_t> pixels;  // rows of 0x00RRGGBB
     uint32_t at(int px, int py) const { return pixels[size_t(py) * size_t(width) + size_t(px)]; }
@@ -89,8 +88,7 @@ public:
     // Reads until a line satisfies `wanted` and returns it.
     std::optional<std::string> wait_for_line(const std::function<bool(const std::string&)>& wanted,
                                              Millis within = DEFAULT_DEADLINE);
-    std::optional<std::string> wait_for_line_starting(const std::string& prefix,
-                                                      Millis within = DEFAULT_DEADLINE);
+    std::optional<std::string> wait_for_line_starting(const std::string& prefix, Millis within = DEFAULT_DEADLINE);
     // Every line read so far, in order, and the same joined for messages.
     const std::vector<std::string>& lines() const { return lines_; }
     std::string transcript() const;
@@ -189,4 +187,4 @@ private:
     int width_ = 0, height_ = 0;
 };
 
-} // namespace e2e
+}  // namespace e2e

@@ -73,10 +73,14 @@ TEST_F(BoardViewTest, BannerOpacityRisesToTopThenSwingsBetweenHundredAndTop) {
         on_timer_tick();
     }
     std::vector<int> expected;
-    for (int a = 0; a <= 250; a += 10) expected.push_back(a);  // 26 ticks up
-    for (int a = 240; a >= 100; a -= 10) expected.push_back(a);
-    for (int a = 110; a <= 250; a += 10) expected.push_back(a);
-    for (int a = 240; int(expected.size()) < 60; a -= 10) expected.push_back(a);
+    for (int a = 0; a <= 250; a += 10)
+        expected.push_back(a);  // 26 ticks up
+    for (int a = 240; a >= 100; a -= 10)
+        expected.push_back(a);
+    for (int a = 110; a <= 250; a += 10)
+        expected.push_back(a);
+    for (int a = 240; int(expected.size()) < 60; a -= 10)
+        expected.push_back(a);
     // A full swing between the two turns takes 30 ticks, 1.5 s.
     EXPECT_EQ(expected[25], 250);
     EXPECT_EQ(expected[55], 250);
@@ -103,7 +107,8 @@ TEST_F(BoardViewTest, TimerTickDrawsNothingBeforeTheFirstGame) {
     start();
     ASSERT_TRUE(run_script());  // the first repaint
     const int presents = headless_log().present_count;
-    for (int tick = 0; tick < 5; ++tick) on_timer_tick();
+    for (int tick = 0; tick < 5; ++tick)
+        on_timer_tick();
     EXPECT_EQ(headless_log().present_count, presents);
     EXPECT_EQ(game.banner_alpha, 50);
 }
@@ -140,7 +145,7 @@ TEST_F(BoardViewTest, RedrawShowsDiscsTurnDiscAndNormalLooks) {
     EXPECT_EQ(screen_rgb(50, 525), HUMAN_DISC_CENTRE);
     EXPECT_EQ(screen_rgb(200, 525), CPU_DISC_CENTRE);
     EXPECT_EQ(screen_rgb(50, 225), CPU_DISC_CENTRE);
-    EXPECT_EQ(screen_rgb(40, 100), (Rgb{80, 80, 208}));    // "Novice", dim
+    EXPECT_EQ(screen_rgb(40, 100), (Rgb{80, 80, 208}));  // "Novice", dim
     // No green line after a draw.
     game.game_over = 1;
     game.game_drawn = 1;

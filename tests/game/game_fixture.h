@@ -57,8 +57,7 @@ protected:
     // returns false when the game asked to end for another reason.
     bool run_script() {
         const int ends_before = headless_log().script_ends;
-        while (handle_event(wait_event())) {
-        }
+        while (handle_event(wait_event())) {}
         return headless_log().script_ends > ends_before;
     }
 
@@ -74,13 +73,15 @@ protected:
 
     std::vector<uint32_t> words_since(size_t first) const {
         std::vector<uint32_t> words;
-        for (size_t i = first; i < midi.messages.size(); ++i) words.push_back(midi.messages[i].word);
+        for (size_t i = first; i < midi.messages.size(); ++i)
+            words.push_back(midi.messages[i].word);
         return words;
     }
 
     static int discs_on_board(int8_t player) {
         int n = 0;
-        for (int8_t cell : game.game_board.cells) n += cell == player;
+        for (int8_t cell : game.game_board.cells)
+            n += cell == player;
         return n;
     }
 };
@@ -92,7 +93,6 @@ inline void set_board(const std::vector<std::string>& columns_bottom_up) {
     for (int column = 0; column < int(columns_bottom_up.size()); ++column) {
         const std::string& discs = columns_bottom_up[column];
         for (int k = 0; k < int(discs.size()); ++k)
-            game.game_board.cells[cell_index(column, BOARD_ROWS - 1 - k)] =
-                discs[k] == 'h' ? CELL_HUMAN : CELL_CPU;
+            game.game_board.cells[cell_index(column, BOARD_ROWS - 1 - k)] = discs[k] == 'h' ? CELL_HUMAN : CELL_CPU;
     }
 }

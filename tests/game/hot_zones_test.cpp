@@ -36,7 +36,8 @@ TEST_F(HotZonesTest, WalkVisitsTheZonesInRegistrationOrderEveryTime) {
     for (int walk = 0; walk < 2; ++walk) {
         std::vector<int32_t> ids;
         list_rewind(hot_zones);
-        while (const auto* zone = static_cast<const HotZone*>(list_next(hot_zones))) ids.push_back(zone->id);
+        while (const auto* zone = static_cast<const HotZone*>(list_next(hot_zones)))
+            ids.push_back(zone->id);
         EXPECT_EQ(ids, (std::vector<int32_t>{16, 17, 18, 20, 19})) << "walk " << walk + 1;
     }
 }
@@ -47,13 +48,29 @@ TEST_F(HotZonesTest, BoundsAreInclusive) {
         std::vector<int32_t> zones;
     };
     const Case cases[] = {
-        {30, 80, {ZONE_NOVICE}},   {130, 110, {ZONE_NOVICE}}, {131, 95, {}},          {80, 111, {}},
-        {80, 114, {}},             {80, 115, {ZONE_MOYEN}},   {80, 146, {}},          {80, 149, {}},
-        {80, 150, {ZONE_MAITRE}},  {130, 180, {ZONE_MAITRE}}, {350, 27, {ZONE_CLOSE}}, {370, 47, {ZONE_CLOSE}},
-        {371, 47, {}},             {30, 255, {ZONE_BOARD}},   {370, 555, {ZONE_BOARD}}, {371, 300, {}},
-        {200, 556, {}},            {-1, -1, {}},              {-1, 300, {}},          {200, -1, {}},
+        {30, 80, {ZONE_NOVICE}},
+        {130, 110, {ZONE_NOVICE}},
+        {131, 95, {}},
+        {80, 111, {}},
+        {80, 114, {}},
+        {80, 115, {ZONE_MOYEN}},
+        {80, 146, {}},
+        {80, 149, {}},
+        {80, 150, {ZONE_MAITRE}},
+        {130, 180, {ZONE_MAITRE}},
+        {350, 27, {ZONE_CLOSE}},
+        {370, 47, {ZONE_CLOSE}},
+        {371, 47, {}},
+        {30, 255, {ZONE_BOARD}},
+        {370, 555, {ZONE_BOARD}},
+        {371, 300, {}},
+        {200, 556, {}},
+        {-1, -1, {}},
+        {-1, 300, {}},
+        {200, -1, {}},
     };
-    for (const Case& c : cases) EXPECT_EQ(zones_at(c.x, c.y), c.zones) << "(" << c.x << ", " << c.y << ")";
+    for (const Case& c : cases)
+        EXPECT_EQ(zones_at(c.x, c.y), c.zones) << "(" << c.x << ", " << c.y << ")";
 }
 
 TEST_F(HotZonesTest, RecordIsFiveWordsInOrder) {

@@ -128,7 +128,8 @@ TEST_F(GameTest, MissingSoundDeviceShowsOneBoxAndTheGamePlaysSilently) {
     midi.fail_open = true;
     start();
     press_level(MOYEN_X, MOYEN_Y);
-    for (int k = 0; k < 6; ++k) headless_key(KEY_DIGIT_1 + k);
+    for (int k = 0; k < 6; ++k)
+        headless_key(KEY_DIGIT_1 + k);
     ASSERT_TRUE(run_script());
     ASSERT_EQ(headless_log().message_boxes.size(), 1u);
     EXPECT_EQ(headless_log().message_boxes[0].caption, "Problème");

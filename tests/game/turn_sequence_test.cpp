@@ -24,7 +24,8 @@ std::vector<std::string> draw_board_leaving(std::initializer_list<int> open_colu
     std::vector<std::string> columns;
     for (int c = 0; c < BOARD_COLUMNS; ++c) {
         std::string discs;
-        for (int row = BOARD_ROWS - 1; row >= 0; --row) discs += draw_pattern(c, row);
+        for (int row = BOARD_ROWS - 1; row >= 0; --row)
+            discs += draw_pattern(c, row);
         for (int open : open_columns)
             if (open == c) discs.pop_back();
         columns.push_back(discs);
@@ -59,10 +60,11 @@ TEST_F(TurnSequenceTest, HumanWinRecordsTheLineCountsAndPlaysThreeHits) {
     EXPECT_EQ(game.human_wins, 1);
     EXPECT_EQ(game.cpu_wins + game.draw_count, 0);
     const int32_t expected_line[4] = {150, 525, 300, 525};
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(game.winning_line[k], expected_line[k]) << k;
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(game.winning_line[k], expected_line[k]) << k;
 
     // The click of the disc, then three hits of key 74 on channel 2, 200 ms apart.
-    const std::vector<uint32_t> expected = {DISC_OFF, DISC_ON, note_off(2, 74), note_on(2, 74),
+    const std::vector<uint32_t> expected = {DISC_OFF,        DISC_ON,        note_off(2, 74), note_on(2, 74),
                                             note_off(2, 74), note_on(2, 74), note_off(2, 74), note_on(2, 74)};
     EXPECT_EQ(words_since(first), expected);
     const uint32_t tune_start = midi.messages[first + 2].time_ms;
@@ -92,7 +94,8 @@ TEST_F(TurnSequenceTest, ComputerWinsWithItsFirstWinningColumnAndPlaysElevenNote
     EXPECT_EQ(game.turn_marker, 0);
     EXPECT_EQ(game.game_board.cells[cell_index(0, 2)], CELL_CPU);
     const int32_t expected_line[4] = {50, 375, 50, 525};
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(game.winning_line[k], expected_line[k]) << k;
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(game.winning_line[k], expected_line[k]) << k;
 
     // Two disc clicks, then eleven vibraphone notes with keys 80..100.
     const std::vector<uint32_t> words = words_since(first);
@@ -168,18 +171,21 @@ TEST_F(TurnSequenceTest, FindWinningLineKeepsTheFirstLineOfTheScanOrder) {
     set_board({"hhhh", "h", "h", "h"});
     EXPECT_EQ(find_winning_line(CELL_HUMAN), 1);
     const int32_t across[4] = {50, 525, 200, 525};
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(game.winning_line[k], across[k]);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(game.winning_line[k], across[k]);
 
     // A rising diagonal (0,5) (1,4) (2,3) (3,2) is found from its bottom end.
     set_board({"h", "ch", "cch", "ccch"});
     EXPECT_EQ(find_winning_line(CELL_HUMAN), 1);
     const int32_t rising[4] = {50, 525, 200, 375};
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(game.winning_line[k], rising[k]);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(game.winning_line[k], rising[k]);
 
     // No line: the recorded line stays as it was.
     set_board({"hhh"});
     EXPECT_EQ(find_winning_line(CELL_HUMAN), 0);
-    for (int k = 0; k < 4; ++k) EXPECT_EQ(game.winning_line[k], rising[k]);
+    for (int k = 0; k < 4; ++k)
+        EXPECT_EQ(game.winning_line[k], rising[k]);
     EXPECT_EQ(find_winning_line(CELL_CPU), 0);
 }
 

@@ -36,7 +36,8 @@ CommandResult run(const std::string& command) {
     if (!pipe) return result;
     char buffer[4096];
     size_t n = 0;
-    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0) result.output.append(buffer, n);
+    while ((n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0)
+        result.output.append(buffer, n);
     const int status = pclose(pipe);
     result.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
     return result;
@@ -57,7 +58,8 @@ std::string read_text(const fs::path& path) {
 }
 
 std::string trimmed(std::string s) {
-    while (!s.empty() && (s.back() == '\n' || s.back() == ' ')) s.pop_back();
+    while (!s.empty() && (s.back() == '\n' || s.back() == ' '))
+        s.pop_back();
     return s;
 }
 
@@ -193,7 +195,9 @@ TEST(DesktopEntry, ExecIsTheInstalledProgram) {
     ASSERT_TRUE(fs::is_regular_file(program)) << program;
     const fs::perms perms = fs::status(program).permissions();
     EXPECT_NE(perms & fs::perms::others_exec, fs::perms::none) << "executable by everybody";
-    EXPECT_EQ(read_text(program).substr(0, 4), "\x7f" "ELF");
+    EXPECT_EQ(read_text(program).substr(0, 4),
+              "\x7f"
+              "ELF");
 }
 
 // Each size of the icon theme: the right dimensions, and transparent
@@ -232,7 +236,8 @@ TEST(Metainfo, PassesTheValidatorsAndNamesTheDesktopEntry) {
 
     const std::string xml = read_text(file);
     EXPECT_EQ(first_match(xml, R"re(<id>([^<]*)</id>)re"), id);
-    EXPECT_EQ(first_match(xml, R"re(<launchable type="desktop-id">([^<]*)</launchable>)re"), desktop.filename().string());
+    EXPECT_EQ(first_match(xml, R"re(<launchable type="desktop-id">([^<]*)</launchable>)re"),
+              desktop.filename().string());
     EXPECT_EQ(first_match(xml, R"re(<release version="([^"]*)")re"), VERSION);
     EXPECT_EQ(first_match(xml, R"re(<binary>([^<]*)</binary>)re"), desktop_entry()["Exec"]);
     EXPECT_EQ(first_match(xml, R"re(<project_license>([^<]*)</project_license>)re"), "GPL-3.0-or-later");

@@ -36,7 +36,8 @@ TEST_F(DrawingTest, ThinLineLeavesOutItsEndPoint) {
     set_colour(255, 0, 0);
     draw_line(10, 10, 5, 0);
     const Picture p = finished();
-    for (int x = 10; x <= 14; ++x) EXPECT_TRUE(pixel_is(p, x, 10, rgb(255, 0, 0)));
+    for (int x = 10; x <= 14; ++x)
+        EXPECT_TRUE(pixel_is(p, x, 10, rgb(255, 0, 0)));
     EXPECT_TRUE(pixel_is(p, 15, 10, 0));
     EXPECT_TRUE(pixel_is(p, 9, 10, 0));
     EXPECT_EQ(ink(p).size(), 5u);
@@ -58,8 +59,8 @@ TEST_F(DrawingTest, ThinLinesFollowTheIntegerRasteriser) {
         std::set<std::pair<int, int>> expected;
         const int steps = std::max(std::abs(l.dx), std::abs(l.dy));
         for (int k = 0; k < steps; ++k)
-            expected.insert({l.x + int(std::lround(double(k) * l.dx / steps)),
-                             l.y + int(std::lround(double(k) * l.dy / steps))});
+            expected.insert(
+                {l.x + int(std::lround(double(k) * l.dx / steps)), l.y + int(std::lround(double(k) * l.dy / steps))});
         EXPECT_EQ(ink(p), expected) << "line from (" << l.x << ", " << l.y << ") by (" << l.dx << ", " << l.dy << ")";
     }
 }
@@ -69,7 +70,8 @@ TEST_F(DrawingTest, LineToSetsItsEndPixelInTheCurrentColour) {
     set_pen(1, pack_colour(0, 0, 255));
     draw_line_to(10, 10, 15, 10);
     const Picture p = finished();
-    for (int x = 10; x <= 14; ++x) EXPECT_TRUE(pixel_is(p, x, 10, rgb(0, 0, 255)));
+    for (int x = 10; x <= 14; ++x)
+        EXPECT_TRUE(pixel_is(p, x, 10, rgb(0, 0, 255)));
     EXPECT_TRUE(pixel_is(p, 15, 10, rgb(255, 0, 0)));
 }
 
@@ -138,8 +140,8 @@ TEST_F(DrawingTest, EachPassStartsWithBlackPenOpaqueTextAndNoModes) {
     end_drawing();
     // ...and the next one, which starts from the defaults.
     begin_drawing(sprite_draw_target(1));
-    draw_text("x");                   // system font, black on its white cell, at (0, 0)
-    draw_line(5, 40, 10, 0);          // black 1-pixel pen, not inverting
+    draw_text("x");                                  // system font, black on its white cell, at (0, 0)
+    draw_line(5, 40, 10, 0);                         // black 1-pixel pen, not inverting
     draw_box(20, 50, 4, 4, pack_colour(0, 0, 255));  // filled
     const Picture p = finished();
     EXPECT_TRUE(pixel_is(p, 0, 0, rgb(255, 255, 255)));
@@ -169,10 +171,12 @@ TEST_F(DrawingTest, WidePensAreCentredWithRoundEnds) {
     const uint32_t green = rgb(0, 255, 0);
     // A 4-pixel horizontal stroke covers 4 rows: an even width leans half a
     // pixel up; a 5-pixel vertical one is centred on its column.
-    for (int y = 18; y <= 21; ++y) EXPECT_TRUE(pixel_is(p, 20, y, green));
+    for (int y = 18; y <= 21; ++y)
+        EXPECT_TRUE(pixel_is(p, 20, y, green));
     EXPECT_TRUE(pixel_is(p, 20, 17, 0));
     EXPECT_TRUE(pixel_is(p, 20, 22, 0));
-    for (int x = 43; x <= 47; ++x) EXPECT_TRUE(pixel_is(p, x, 20, green));
+    for (int x = 43; x <= 47; ++x)
+        EXPECT_TRUE(pixel_is(p, x, 20, green));
     EXPECT_TRUE(pixel_is(p, 42, 20, 0));
     EXPECT_TRUE(pixel_is(p, 48, 20, 0));
     // Round ends reach past both end points on the axis but not into the
@@ -202,8 +206,10 @@ TEST_F(DrawingTest, WideStrokesCoverTheirCapsule) {
     set_pen(4, WHITE);
     draw_line(20, 20, 20, 20);
     const Picture p = finished();
-    for (int k = 0; k <= 20; ++k) EXPECT_TRUE(pixel_is(p, 20 + k, 20 + k, rgb(255, 255, 255)));
-    for (const auto& [x, y] : ink(p)) EXPECT_NE(p.at(y, x), 0u) << "(" << y << ", " << x << ") mirrors a lit pixel";
+    for (int k = 0; k <= 20; ++k)
+        EXPECT_TRUE(pixel_is(p, 20 + k, 20 + k, rgb(255, 255, 255)));
+    for (const auto& [x, y] : ink(p))
+        EXPECT_NE(p.at(y, x), 0u) << "(" << y << ", " << x << ") mirrors a lit pixel";
     EXPECT_EQ(ink(p).count({17, 20}), 0u) << "no wider than the pen";
 }
 
@@ -254,7 +260,8 @@ TEST_F(DrawingTest, FullWindowBoxFillsEveryPixel) {
     draw_box(0, 0, 400, 600, pack_colour(160, 160, 255));
     const Picture p = finished();
     for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 400; ++x) ASSERT_TRUE(pixel_is(p, x, y, rgb(160, 160, 255)));
+        for (int x = 0; x < 400; ++x)
+            ASSERT_TRUE(pixel_is(p, x, y, rgb(160, 160, 255)));
 }
 
 TEST_F(DrawingTest, InvertFlipsWhatLinesAndBoxesCover) {
@@ -290,7 +297,8 @@ TEST(NumberToText, WritesTheDecimalValue) {
         int32_t n;
         const char* text;
     } cases[] = {{-7, "-7"}, {0, "0"}, {42, "42"}, {100, "100"}, {INT32_MAX, "2147483647"}, {INT32_MIN, "-2147483648"}};
-    for (const auto& c : cases) EXPECT_EQ(number_to_text(c.n), c.text);
+    for (const auto& c : cases)
+        EXPECT_EQ(number_to_text(c.n), c.text);
 }
 
 }  // namespace

@@ -22,7 +22,8 @@ bool close_claiming_hook(WindowHandle window, int32_t message, intptr_t first, i
 std::vector<int32_t> events_until_script_end() {
     std::vector<int32_t> codes;
     const int ends = headless_log().script_ends;
-    while (headless_log().script_ends == ends) codes.push_back(wait_event());
+    while (headless_log().script_ends == ends)
+        codes.push_back(wait_event());
     codes.pop_back();  // the EV_CLOSE of the end
     return codes;
 }
@@ -101,7 +102,8 @@ TEST_F(HeadlessTest, IdleTimeDeliversOneTickPerPeriod) {
     headless_key(KEY_DIGIT_1);
     const std::vector<int32_t> codes = events_until_script_end();
     ASSERT_EQ(codes.size(), 11u);
-    for (size_t i = 0; i < 10; ++i) EXPECT_EQ(codes[i], EV_TIMER);
+    for (size_t i = 0; i < 10; ++i)
+        EXPECT_EQ(codes[i], EV_TIMER);
     EXPECT_EQ(codes[10], EV_KEY_DOWN);
     EXPECT_EQ(headless_log().clock_us - before, 500000u);
 }
@@ -130,8 +132,7 @@ TEST_F(HeadlessTest, StepsArriveInOrderWithTheirParameters) {
     EXPECT_EQ(headless_log().script_ends, 1);
     // The hook saw every message before wait_event returned it.
     EXPECT_EQ(messages_seen, (std::vector<int32_t>{EV_PAINT, EV_MOUSE_MOVE, EV_LBUTTON_DOWN, EV_LBUTTON_DOWN,
-                                                   EV_LBUTTON_DBLCLK, EV_KEY_DOWN, EV_MOUSE_MOVE, EV_CLOSE,
-                                                   EV_CLOSE}));
+                                                   EV_LBUTTON_DBLCLK, EV_KEY_DOWN, EV_MOUSE_MOVE, EV_CLOSE, EV_CLOSE}));
 }
 
 TEST_F(HeadlessTest, InputDuringASleepWaitsForTheNextWait) {

@@ -28,7 +28,8 @@ struct ReferenceGenerator {
             a[i] = words[2 * i];
             b[i] = words[2 * i + 1];
         }
-        for (int i = 0; i < 31; ++i) step();
+        for (int i = 0; i < 31; ++i)
+            step();
     }
     static uint32_t rotate(uint32_t v, int n) { return (v << n) | (v >> (32 - n)); }
     void step(uint32_t* high = nullptr, uint32_t* low = nullptr) {
@@ -68,19 +69,23 @@ TEST(Random, FollowsThePlainReadingOfTheAlgorithm) {
 TEST(Random, SameSeedSameSequence) {
     std::vector<int32_t> first, second;
     seed_random(4242);
-    for (int i = 0; i < 50; ++i) first.push_back(random_upto(100));
+    for (int i = 0; i < 50; ++i)
+        first.push_back(random_upto(100));
     seed_random(4242);
-    for (int i = 0; i < 50; ++i) second.push_back(random_upto(100));
+    for (int i = 0; i < 50; ++i)
+        second.push_back(random_upto(100));
     EXPECT_EQ(first, second);
     seed_random(4243);
     std::vector<int32_t> other;
-    for (int i = 0; i < 50; ++i) other.push_back(random_upto(100));
+    for (int i = 0; i < 50; ++i)
+        other.push_back(random_upto(100));
     EXPECT_NE(first, other);
 }
 
 TEST(Random, BoundsAreInclusiveAndNegativeIsFlagged) {
     seed_random(7);
-    for (int i = 0; i < 100; ++i) EXPECT_EQ(random_upto(0), 0);
+    for (int i = 0; i < 100; ++i)
+        EXPECT_EQ(random_upto(0), 0);
     std::set<int32_t> seen;
     for (int i = 0; i < 2000; ++i) {
         const int32_t v = random_upto(20);

@@ -49,15 +49,17 @@ TEST(RecordList, WalksInOrderOfAddingAndRestsOnTheLast) {
 
 TEST(RecordList, AddingInTheMiddleInsertsAfterTheCursor) {
     RecordList* list = list_create(sizeof(int));
-    for (int v : {1, 2, 3}) *static_cast<int*>(list_add(list)) = v;
+    for (int v : {1, 2, 3})
+        *static_cast<int*>(list_add(list)) = v;
     list_rewind(list);
-    list_next(list);                              // cursor on 1
-    *static_cast<int*>(list_add(list)) = 9;       // 1 9 2 3
-    list_rewind(list);                            // no cursor: the head
-    *static_cast<int*>(list_add(list)) = 0;       // 0 1 9 2 3
+    list_next(list);                         // cursor on 1
+    *static_cast<int*>(list_add(list)) = 9;  // 1 9 2 3
+    list_rewind(list);                       // no cursor: the head
+    *static_cast<int*>(list_add(list)) = 0;  // 0 1 9 2 3
     list_rewind(list);
     std::vector<int> order;
-    while (const int* v = static_cast<const int*>(list_next(list))) order.push_back(*v);
+    while (const int* v = static_cast<const int*>(list_next(list)))
+        order.push_back(*v);
     EXPECT_EQ(order, (std::vector<int>{0, 1, 9, 2, 3}));
     list_free(list);
 }

@@ -9,7 +9,8 @@ int blend_channel(int s, int d, int a) { return std::min(255, weight(s, a) + wei
 
 uint32_t blend_pixel(uint32_t s, uint32_t d, int a) {
     return uint32_t(blend_channel(s >> 16 & 0xFF, d >> 16 & 0xFF, a)) << 16 |
-           uint32_t(blend_channel(s >> 8 & 0xFF, d >> 8 & 0xFF, a)) << 8 | uint32_t(blend_channel(s & 0xFF, d & 0xFF, a));
+           uint32_t(blend_channel(s >> 8 & 0xFF, d >> 8 & 0xFF, a)) << 8 |
+           uint32_t(blend_channel(s & 0xFF, d & 0xFF, a));
 }
 
 // A 400 x 600 sprite where every pixel differs from its neighbours.
@@ -17,7 +18,8 @@ void patterned_sprite(SpriteId id) {
     ASSERT_TRUE(create_sprite(id, 400, 600));
     ASSERT_NE(begin_drawing(sprite_draw_target(id)), nullptr);
     for (int y = 0; y < 600; ++y)
-        for (int x = 0; x < 400; ++x) put_pixel(x, y, pack_colour(x & 0xFF, y & 0xFF, (x * 7 + y * 3) & 0xFF));
+        for (int x = 0; x < 400; ++x)
+            put_pixel(x, y, pack_colour(x & 0xFF, y & 0xFF, (x * 7 + y * 3) & 0xFF));
     end_drawing();
 }
 
@@ -69,8 +71,10 @@ TEST_F(ScreenTest, AllBlackSpriteIsInvisibleKeyedAndABlackBoxPlain) {
     for (int y = 0; y < 600; ++y)
         for (int x = 0; x < 400; ++x) {
             const bool inside = x >= 30 && x < 71 && y >= 255 && y < 296;
-            if (inside) ASSERT_TRUE(pixel_is(after, x, y, 0));
-            else ASSERT_TRUE(pixel_is(after, x, y, before.at(x, y)));
+            if (inside)
+                ASSERT_TRUE(pixel_is(after, x, y, 0));
+            else
+                ASSERT_TRUE(pixel_is(after, x, y, before.at(x, y)));
             changed += after.at(x, y) != before.at(x, y);
         }
     EXPECT_GT(changed, 41 * 41 / 2);
@@ -126,15 +130,15 @@ TEST_F(ScreenTest, BlitsAreClippedAtEveryEdge) {
     ASSERT_TRUE(create_sprite(3, 10, 10));
     begin_drawing(sprite_draw_target(3));
     for (int j = 0; j < 10; ++j)
-        for (int i = 0; i < 10; ++i) put_pixel(i, j, pack_colour(i + 1, j + 1, 7));
+        for (int i = 0; i < 10; ++i)
+            put_pixel(i, j, pack_colour(i + 1, j + 1, 7));
     end_drawing();
 
     const struct {
         int x, y;
         int drawn;  // pixels of the sprite that land on the 400 x 600 screen
-    } cases[] = {{0, 0, 100},   {-3, 5, 70},  {-9, 0, 10},   {-10, 0, 0}, {395, 0, 50},
-                 {399, 0, 10},  {400, 0, 0},  {0, 595, 50},  {0, 600, 0}, {0, -10, 0},
-                 {-5, -5, 25},  {395, 595, 25}};
+    } cases[] = {{0, 0, 100}, {-3, 5, 70},  {-9, 0, 10}, {-10, 0, 0}, {395, 0, 50}, {399, 0, 10},
+                 {400, 0, 0}, {0, 595, 50}, {0, 600, 0}, {0, -10, 0}, {-5, -5, 25}, {395, 595, 25}};
     for (const auto& c : cases) {
         ASSERT_NE(begin_drawing(screen_draw_target()), nullptr);
         draw_box(0, 0, 400, 600, pack_colour(0, 0, 0));

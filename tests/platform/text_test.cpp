@@ -43,8 +43,10 @@ TEST_F(TextTest, PointSizesBecomeCharacterHeightsAt96Dpi) {
     const struct {
         const char* face;
         int points, style, pixels;
-    } sizes[] = {{"Impact", 14, 0, 19},         {"Times New Roman", 18, FS_BOLD, 24},
-                 {"Times New Roman", 30, 0, 40}, {"Times New Roman", 34, FS_ITALIC, 45},
+    } sizes[] = {{"Impact", 14, 0, 19},
+                 {"Times New Roman", 18, FS_BOLD, 24},
+                 {"Times New Roman", 30, 0, 40},
+                 {"Times New Roman", 34, FS_ITALIC, 45},
                  {"Times New Roman", 14, FS_BOLD, 19}};
     for (const auto& s : sizes) {
         const FontHandle font = load_font(s.face, s.points, s.style);

@@ -7,8 +7,7 @@
 
 namespace {
 
-TEST(Board, ColumnFillsBottomUpAndRefusesASeventhDisc)
-{
+TEST(Board, ColumnFillsBottomUpAndRefusesASeventhDisc) {
     Board board{};
     EXPECT_EQ(count_free_cells(&board, 2), 6);
     for (int disc = 1; disc <= 6; ++disc) {
@@ -26,8 +25,7 @@ TEST(Board, ColumnFillsBottomUpAndRefusesASeventhDisc)
     EXPECT_EQ(count_free_cells(&board, 3), 6);
 }
 
-TEST(Board, FreeCellsCountsEveryEmptyCellEvenOnAnUnstackedColumn)
-{
+TEST(Board, FreeCellsCountsEveryEmptyCellEvenOnAnUnstackedColumn) {
     Board board{};
     board.cells[cell_index(4, 0)] = CELL_CPU;  // a disc hanging in the top row
     EXPECT_EQ(count_free_cells(&board, 4), 5);
@@ -36,8 +34,7 @@ TEST(Board, FreeCellsCountsEveryEmptyCellEvenOnAnUnstackedColumn)
     EXPECT_EQ(board.cells[cell_index(4, 5)], CELL_EMPTY);
 }
 
-TEST(Board, CopyReturnsTheDestinationWithAllCells)
-{
+TEST(Board, CopyReturnsTheDestinationWithAllCells) {
     Board source = board_from_moves({0, 6, 3, 3, 2});
     Board destination;
     std::memset(&destination, 0x55, sizeof destination);
@@ -57,36 +54,38 @@ void PrintTo(const FourCase& c, std::ostream* out) { *out << c.name; }
 
 class FourInRow : public testing::TestWithParam<FourCase> {};
 
-TEST_P(FourInRow, FindsExactlyTheFoursOfEachSide)
-{
+TEST_P(FourInRow, FindsExactlyTheFoursOfEachSide) {
     const Board board = board_from_rows(GetParam().rows);
     EXPECT_EQ(has_four_in_row(&board, CELL_HUMAN), GetParam().human);
     EXPECT_EQ(has_four_in_row(&board, CELL_CPU), GetParam().cpu);
 }
 
-INSTANTIATE_TEST_SUITE_P(Lines, FourInRow, testing::Values(
-    FourCase{"empty", {".......", ".......", ".......", ".......", ".......", "......."}, 0, 0},
-    FourCase{"human_row5_columns3to6", {".......", ".......", ".......", ".......", ".......", "...HHHH"}, 1, 0},
-    FourCase{"cpu_vertical_column6", {".......", ".......", "......C", "......C", "......C", "......C"}, 0, 1},
-    FourCase{"top_row_horizontal", {"CCCC...", "HHHC...", "HHCH...", "CHHC...", "HCHC...", "HCCC..."}, 0, 1},
-    FourCase{"vertical_reaching_row0", {"H......", "H......", "H......", "H......", "C......", "C......"}, 1, 0},
-    FourCase{"rising_from_corner", {".......", ".......", "...H...", "..HC...", ".HCC...", "HCCH..."}, 1, 0},
-    FourCase{"falling_to_right_edge", {"...C...", "...HC..", "...HHC.", "...HHHC", "...CHCC", "...CCHC"}, 0, 1},
-    FourCase{"falling_from_top_left", {"C......", "HC.....", "HHC....", "CHHC...", "HCHC...", "HCCC..."}, 0, 1},
-    FourCase{"rising_to_top_right", {"......H", ".....HH", "....HCC", "...HCCH", "...CHHC", "...HCCH"}, 1, 0},
-    FourCase{"three_and_a_gap", {".......", ".......", ".......", ".......", ".......", "HHH.CC."}, 0, 0},
-    FourCase{"three_and_an_opponent", {".......", ".......", ".......", ".......", ".......", "HHHC..."}, 0, 0},
-    FourCase{"three_cpu_and_a_human", {".......", ".......", "C......", "C......", "C......", "H......"}, 0, 0},
-    FourCase{"five_in_a_row", {".......", ".......", ".......", ".......", "CCC.C..", "HHHHH.."}, 1, 0},
-    FourCase{"both_sides", {".......", ".......", "C......", "C......", "C.....H", "CHHHH.."}, 1, 1},
-    FourCase{"broken_diagonal", {".......", ".......", "...H...", "..HC...", ".CCC...", "HCCH..."}, 0, 0}
-), [](const testing::TestParamInfo<FourCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Lines, FourInRow,
+    testing::Values(
+        FourCase{"empty", {".......", ".......", ".......", ".......", ".......", "......."}, 0, 0},
+        FourCase{"human_row5_columns3to6", {".......", ".......", ".......", ".......", ".......", "...HHHH"}, 1, 0},
+        FourCase{"cpu_vertical_column6", {".......", ".......", "......C", "......C", "......C", "......C"}, 0, 1},
+        FourCase{"top_row_horizontal", {"CCCC...", "HHHC...", "HHCH...", "CHHC...", "HCHC...", "HCCC..."}, 0, 1},
+        FourCase{"vertical_reaching_row0", {"H......", "H......", "H......", "H......", "C......", "C......"}, 1, 0},
+        FourCase{"rising_from_corner", {".......", ".......", "...H...", "..HC...", ".HCC...", "HCCH..."}, 1, 0},
+        FourCase{"falling_to_right_edge", {"...C...", "...HC..", "...HHC.", "...HHHC", "...CHCC", "...CCHC"}, 0, 1},
+        FourCase{"falling_from_top_left", {"C......", "HC.....", "HHC....", "CHHC...", "HCHC...", "HCCC..."}, 0, 1},
+        FourCase{"rising_to_top_right", {"......H", ".....HH", "....HCC", "...HCCH", "...CHHC", "...HCCH"}, 1, 0},
+        FourCase{"three_and_a_gap", {".......", ".......", ".......", ".......", ".......", "HHH.CC."}, 0, 0},
+        FourCase{"three_and_an_opponent", {".......", ".......", ".......", ".......", ".......", "HHHC..."}, 0, 0},
+        FourCase{"three_cpu_and_a_human", {".......", ".......", "C......", "C......", "C......", "H......"}, 0, 0},
+        FourCase{"five_in_a_row", {".......", ".......", ".......", ".......", "CCC.C..", "HHHHH.."}, 1, 0},
+        FourCase{"both_sides", {".......", ".......", "C......", "C......", "C.....H", "CHHHH.."}, 1, 1},
+        FourCase{"broken_diagonal", {".......", ".......", "...H...", "..HC...", ".CCC...", "HCCH..."}, 0, 0}),
+    [](const testing::TestParamInfo<FourCase>& info) { return std::string(info.param.name); });
 
 // Every one of the 69 lines, alone on the board, is a four for its owner;
 // any cell of it taken by the opponent makes it nothing for either.
-TEST(FourInRow, EachOfThe69LinesCounts)
-{
-    struct Family { int column_step, row_step, first_row, last_row, last_column; };
+TEST(FourInRow, EachOfThe69LinesCounts) {
+    struct Family {
+        int column_step, row_step, first_row, last_row, last_column;
+    };
     const Family families[] = {{1, 0, 0, 5, 3}, {0, 1, 0, 2, 6}, {1, 1, 0, 2, 3}, {1, -1, 3, 5, 3}};
     int lines = 0;
     for (const Family& family : families)
@@ -110,4 +109,4 @@ TEST(FourInRow, EachOfThe69LinesCounts)
     EXPECT_EQ(lines, 69);
 }
 
-} // namespace
+}  // namespace

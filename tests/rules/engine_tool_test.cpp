@@ -16,13 +16,11 @@ struct EngineRun {
 
 // Runs the engine with `arguments`, keeping either its standard output or
 // its standard error.
-EngineRun run_engine(const std::string& arguments, bool keep_errors = false)
-{
-    const std::string command = std::string("'") + ENGINE_PATH + "' " + arguments +
-                                (keep_errors ? " 2>&1 >/dev/null" : " 2>/dev/null");
+EngineRun run_engine(const std::string& arguments, bool keep_errors = false) {
+    const std::string command =
+        std::string("'") + ENGINE_PATH + "' " + arguments + (keep_errors ? " 2>&1 >/dev/null" : " 2>/dev/null");
     FILE* pipe = popen(command.c_str(), "r");
-    if (!pipe)
-        return {"", -1};
+    if (!pipe) return {"", -1};
     std::string output;
     char buffer[256];
     size_t read;
@@ -32,9 +30,11 @@ EngineRun run_engine(const std::string& arguments, bool keep_errors = false)
     return {output, WIFEXITED(status) ? WEXITSTATUS(status) : -1};
 }
 
-TEST(EngineTool, AnalysePrintsValuesAndMove)
-{
-    struct Case { const char* arguments; const char* output; };
+TEST(EngineTool, AnalysePrintsValuesAndMove) {
+    struct Case {
+        const char* arguments;
+        const char* output;
+    };
     const Case cases[] = {
         {"analyse 3 0 6", "values 1:-27 2:-24 3:-20 4:-18 5:-18 6:-20 7:-25\nmove 5\n"},
         {"analyse 2 0 2", "values 1:-25 2:-20 3:-18 4:-18 5:-20 6:-24 7:-27\nmove 4\n"},
@@ -59,20 +59,19 @@ TEST(EngineTool, AnalysePrintsValuesAndMove)
     }
 }
 
-TEST(EngineTool, BadInputIsOneLineOnStandardErrorAndStatus2)
-{
+TEST(EngineTool, BadInputIsOneLineOnStandardErrorAndStatus2) {
     const char* const cases[] = {
-        "",                          // no command
-        "play",                      // unknown command
-        "analyse 4 0",               // too few arguments
-        "analyse 4 0 44 5",          // too many
-        "analyse 5 0 4",             // unknown level
+        "",                  // no command
+        "play",              // unknown command
+        "analyse 4 0",       // too few arguments
+        "analyse 4 0 44 5",  // too many
+        "analyse 5 0 4",     // unknown level
         "analyse 1 0 4",
-        "analyse 4 x 4",             // move count not a number
-        "analyse 4 0 48",            // column out of range
+        "analyse 4 x 4",   // move count not a number
+        "analyse 4 0 48",  // column out of range
         "analyse 4 0 40",
-        "analyse 4 0 1111111",       // seventh disc into column 1
-        "analyse 4 0 12121213",      // a move after the human's line of four
+        "analyse 4 0 1111111",   // seventh disc into column 1
+        "analyse 4 0 12121213",  // a move after the human's line of four
         "bench now",
     };
     for (const char* arguments : cases) {
@@ -87,4 +86,4 @@ TEST(EngineTool, BadInputIsOneLineOnStandardErrorAndStatus2)
     }
 }
 
-} // namespace
+}  // namespace

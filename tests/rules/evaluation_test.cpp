@@ -10,24 +10,20 @@ namespace {
 
 // Lines of four through each cell, row 0 at the top.
 constexpr int LINES_THROUGH[BOARD_ROWS][BOARD_COLUMNS] = {
-    {3, 4, 5, 7, 5, 4, 3},
-    {4, 6, 8, 10, 8, 6, 4},
-    {5, 8, 11, 13, 11, 8, 5},
-    {5, 8, 11, 13, 11, 8, 5},
-    {4, 6, 8, 10, 8, 6, 4},
-    {3, 4, 5, 7, 5, 4, 3},
+    {3, 4, 5, 7, 5, 4, 3},    {4, 6, 8, 10, 8, 6, 4}, {5, 8, 11, 13, 11, 8, 5},
+    {5, 8, 11, 13, 11, 8, 5}, {4, 6, 8, 10, 8, 6, 4}, {3, 4, 5, 7, 5, 4, 3},
 };
 
-TEST(Evaluation, EmptyBoardScores69ForEitherSide)
-{
+TEST(Evaluation, EmptyBoardScores69ForEitherSide) {
     const Board board{};
     EXPECT_EQ(evaluate_board(&board, CELL_HUMAN), 69);
     EXPECT_EQ(evaluate_board(&board, CELL_CPU), 69);
 }
 
-TEST(Evaluation, SingleComputerDiscAtTheBottom)
-{
-    struct Case { int column, cpu, human; };
+TEST(Evaluation, SingleComputerDiscAtTheBottom) {
+    struct Case {
+        int column, cpu, human;
+    };
     for (const Case& c : {Case{3, 83, 62}, Case{0, 75, 66}, Case{1, 77, 65}}) {
         const Board board = board_from_moves({c.column}, CELL_CPU);
         EXPECT_EQ(evaluate_board(&board, CELL_CPU), c.cpu) << "column " << c.column;
@@ -36,8 +32,7 @@ TEST(Evaluation, SingleComputerDiscAtTheBottom)
 }
 
 // A lone disc on a cell of w lines gives its owner 69 + 2w and the opponent 69 - w.
-TEST(Evaluation, LoneDiscFollowsTheLinesThroughItsCell)
-{
+TEST(Evaluation, LoneDiscFollowsTheLinesThroughItsCell) {
     for (int column = 0; column < BOARD_COLUMNS; ++column)
         for (int row = 0; row < BOARD_ROWS; ++row)
             for (int owner : {CELL_HUMAN, CELL_CPU}) {
@@ -51,8 +46,7 @@ TEST(Evaluation, LoneDiscFollowsTheLinesThroughItsCell)
 }
 
 // The search's own line tables must agree with the evaluation's windows.
-TEST(Evaluation, LineTablesMatchTheBoardGeometry)
-{
+TEST(Evaluation, LineTablesMatchTheBoardGeometry) {
     int total = 0;
     for (int column = 0; column < BOARD_COLUMNS; ++column)
         for (int row = 0; row < BOARD_ROWS; ++row) {
@@ -70,17 +64,20 @@ TEST(Evaluation, LineTablesMatchTheBoardGeometry)
     EXPECT_EQ(total, 4 * LINE_COUNT);
 }
 
-TEST(ScoreWindow, CountsOwnDiscsUntilAnOpponentDisc)
-{
+TEST(ScoreWindow, CountsOwnDiscsUntilAnOpponentDisc) {
     struct Case {
         const char* what;
         std::array<std::string, BOARD_ROWS> rows;
         int player, column, row, column_step, row_step, expected;
     };
-    const std::array<std::string, BOARD_ROWS> row5_three = {".......", ".......", ".......", ".......", ".......", ".HHH..."};
-    const std::array<std::string, BOARD_ROWS> row5_blocked = {".......", ".......", ".......", ".......", ".......", ".HHHC.."};
-    const std::array<std::string, BOARD_ROWS> opponent_first = {".......", ".......", ".......", ".......", ".......", "CHHH..."};
-    const std::array<std::string, BOARD_ROWS> mixed_diagonal = {".......", ".......", "...C...", "..C....", ".H.....", "C......"};
+    const std::array<std::string, BOARD_ROWS> row5_three = {".......", ".......", ".......",
+                                                            ".......", ".......", ".HHH..."};
+    const std::array<std::string, BOARD_ROWS> row5_blocked = {".......", ".......", ".......",
+                                                              ".......", ".......", ".HHHC.."};
+    const std::array<std::string, BOARD_ROWS> opponent_first = {".......", ".......", ".......",
+                                                                ".......", ".......", "CHHH..."};
+    const std::array<std::string, BOARD_ROWS> mixed_diagonal = {".......", ".......", "...C...",
+                                                                "..C....", ".H.....", "C......"};
     const Case cases[] = {
         {"three and an empty cell", row5_three, CELL_HUMAN, 1, 5, 1, 0, 7},
         {"same window, fourth cell taken", row5_blocked, CELL_HUMAN, 1, 5, 1, 0, 0},
@@ -101,8 +98,7 @@ TEST(ScoreWindow, CountsOwnDiscsUntilAnOpponentDisc)
 }
 
 // Windows that leave the board score 0 whatever the board holds.
-TEST(ScoreWindow, WindowsOffTheBoardScoreNothing)
-{
+TEST(ScoreWindow, WindowsOffTheBoardScoreNothing) {
     std::mt19937 random(7);
     for (int trial = 0; trial < 50; ++trial) {
         Board board{};
@@ -121,4 +117,4 @@ TEST(ScoreWindow, WindowsOffTheBoardScoreNothing)
     }
 }
 
-} // namespace
+}  // namespace

@@ -2,8 +2,7 @@
 
 #include "rules/evaluation.h"
 
-int32_t plain_search_value(const Board* board, int depth, int side, SearchCounts* counts)
-{
+int32_t plain_search_value(const Board* board, int depth, int side, SearchCounts* counts) {
     ++counts->calls;
     if (depth == 0) {
         ++counts->leaves;
@@ -13,31 +12,24 @@ int32_t plain_search_value(const Board* board, int depth, int side, SearchCounts
     if (side == CELL_HUMAN) {
         int32_t best = SCORE_LIMIT;
         for (int column = 0; column < BOARD_COLUMNS; ++column) {
-            if (!drop_disc(copy_board(&copy, board), CELL_HUMAN, column))
-                continue;
-            if (has_four_in_row(&copy, CELL_HUMAN))
-                return -SCORE_WIN;
+            if (!drop_disc(copy_board(&copy, board), CELL_HUMAN, column)) continue;
+            if (has_four_in_row(&copy, CELL_HUMAN)) return -SCORE_WIN;
             const int32_t value = plain_search_value(&copy, depth - 1, CELL_CPU, counts);
-            if (value < best)
-                best = value;
+            if (value < best) best = value;
         }
         return best;
     }
     int32_t best = -SCORE_LIMIT;
     for (int column = 0; column < BOARD_COLUMNS; ++column) {
-        if (!drop_disc(copy_board(&copy, board), CELL_CPU, column))
-            continue;
-        if (has_four_in_row(&copy, CELL_CPU))
-            return SCORE_WIN;
+        if (!drop_disc(copy_board(&copy, board), CELL_CPU, column)) continue;
+        if (has_four_in_row(&copy, CELL_CPU)) return SCORE_WIN;
         const int32_t value = plain_search_value(&copy, depth - 1, CELL_HUMAN, counts);
-        if (value > best)
-            best = value;
+        if (value > best) best = value;
     }
     return best;
 }
 
-MoveAnalysis plain_choose_computer_move(GameState* state, SearchCounts* counts)
-{
+MoveAnalysis plain_choose_computer_move(GameState* state, SearchCounts* counts) {
     MoveAnalysis analysis{};
     if (state->game_over != 0) {
         analysis.column = 0;

@@ -19,40 +19,34 @@ enum class Owners {
 };
 
 // A disc count for a random position; one in four near a full board.
-int random_disc_count(std::mt19937& random)
-{
-    return random() % 4 == 0 ? BOARD_CELLS - 8 + static_cast<int>(random() % 9) : static_cast<int>(random() % BOARD_CELLS);
+int random_disc_count(std::mt19937& random) {
+    return random() % 4 == 0 ? BOARD_CELLS - 8 + static_cast<int>(random() % 9)
+                             : static_cast<int>(random() % BOARD_CELLS);
 }
 
 // Plays `discs` random moves. Most moves avoid completing a line so that
 // crowded boards come up; when one does complete a line the position stops
 // there, so boards that already hold a line are tried as well.
-Board random_position(std::mt19937& random, int discs, Owners owners)
-{
+Board random_position(std::mt19937& random, int discs, Owners owners) {
     Board board{};
     int side = random() % 4 == 0 ? CELL_CPU : CELL_HUMAN;
     const int favoured = random() % 2 ? CELL_CPU : CELL_HUMAN;
     const int other = favoured == CELL_CPU ? CELL_HUMAN : CELL_CPU;
     for (int move = 0; move < discs; ++move) {
-        if (owners == Owners::Lopsided)
-            side = random() % 4 ? favoured : other;
+        if (owners == Owners::Lopsided) side = random() % 4 ? favoured : other;
         int quiet[BOARD_COLUMNS], open[BOARD_COLUMNS];
         int quiet_count = 0, open_count = 0;
         for (int column = 0; column < BOARD_COLUMNS; ++column) {
             Board copy = board;
-            if (!drop_disc(&copy, side, column))
-                continue;
+            if (!drop_disc(&copy, side, column)) continue;
             open[open_count++] = column;
-            if (!has_four_in_row(&copy, side))
-                quiet[quiet_count++] = column;
+            if (!has_four_in_row(&copy, side)) quiet[quiet_count++] = column;
         }
-        if (open_count == 0)
-            break;
+        if (open_count == 0) break;
         const bool may_complete = quiet_count == 0 || random() % 64 == 0;
         const int column = may_complete ? open[random() % open_count] : quiet[random() % quiet_count];
         drop_disc(&board, side, column);
-        if (has_four_in_row(&board, side))
-            break;
+        if (has_four_in_row(&board, side)) break;
         side = side == CELL_HUMAN ? CELL_CPU : CELL_HUMAN;
     }
     return board;
@@ -61,30 +55,27 @@ Board random_position(std::mt19937& random, int discs, Owners owners)
 // The quirks the random positions must have reached for the comparison to mean much.
 struct Coverage {
     int winning_candidate = 0;
-    int lost_candidate = 0;       // -100
-    int filled_with_depth = 0;    // +-101
+    int lost_candidate = 0;     // -100
+    int filled_with_depth = 0;  // +-101
     int line_on_board = 0;
     int forced_column = 0;
     int full_column = 0;
 };
 
-void note(const Board& board, const MoveAnalysis& analysis, Coverage* coverage)
-{
+void note(const Board& board, const MoveAnalysis& analysis, Coverage* coverage) {
     coverage->line_on_board += has_four_in_row(&board, CELL_HUMAN) || has_four_in_row(&board, CELL_CPU);
     for (int column = 0; column < BOARD_COLUMNS; ++column) {
         const int32_t value = analysis.value[column];
         coverage->winning_candidate += analysis.kind[column] == CANDIDATE_WIN;
         coverage->forced_column += analysis.kind[column] == CANDIDATE_ONLY;
         coverage->full_column += analysis.kind[column] == CANDIDATE_FULL;
-        if (analysis.kind[column] != CANDIDATE_VALUE)
-            continue;
+        if (analysis.kind[column] != CANDIDATE_VALUE) continue;
         coverage->lost_candidate += value == -SCORE_WIN;
         coverage->filled_with_depth += value == SCORE_LIMIT || value == -SCORE_LIMIT;
     }
 }
 
-void expect_same_move(const Board& board, int level, int count_before, Coverage* coverage)
-{
+void expect_same_move(const Board& board, int level, int count_before, Coverage* coverage) {
     GameState state{};
     state.game_board = board;
     state.current_level = level;
@@ -127,8 +118,7 @@ void PrintTo(const LevelRun& c, std::ostream* out) { *out << c.name; }
 
 class SameAsPlainSearch : public testing::TestWithParam<LevelRun> {};
 
-TEST_P(SameAsPlainSearch, OnRandomPositions)
-{
+TEST_P(SameAsPlainSearch, OnRandomPositions) {
     const LevelRun& run = GetParam();
     std::mt19937 random(1234 + run.level * 10 + run.min_count);
     Coverage coverage;
@@ -136,8 +126,7 @@ TEST_P(SameAsPlainSearch, OnRandomPositions)
         const Board board = random_position(random, random_disc_count(random), run.owners);
         const int count = run.min_count + static_cast<int>(random() % (run.max_count - run.min_count + 1));
         expect_same_move(board, run.level, count, &coverage);
-        if (HasFatalFailure())
-            return;
+        if (HasFatalFailure()) return;
     }
     EXPECT_GT(coverage.winning_candidate, 0);
     EXPECT_GT(coverage.lost_candidate, 0);
@@ -150,18 +139,18 @@ TEST_P(SameAsPlainSearch, OnRandomPositions)
     }
 }
 
-INSTANTIATE_TEST_SUITE_P(Search, SameAsPlainSearch, testing::Values(
-    LevelRun{"novice_opening_depth3", LEVEL_NOVICE, 0, 2, 1500, Owners::Alternating},
-    LevelRun{"novice_later_depth2", LEVEL_NOVICE, 3, 12, 3000, Owners::Alternating},
-    LevelRun{"moyen", LEVEL_MOYEN, 0, 12, 1500, Owners::Alternating},
-    LevelRun{"maitre", LEVEL_MAITRE, 0, 12, 500, Owners::Alternating},
-    LevelRun{"novice_lopsided", LEVEL_NOVICE, 3, 12, 2000, Owners::Lopsided},
-    LevelRun{"moyen_lopsided", LEVEL_MOYEN, 0, 12, 1000, Owners::Lopsided}
-), [](const testing::TestParamInfo<LevelRun>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    Search, SameAsPlainSearch,
+    testing::Values(LevelRun{"novice_opening_depth3", LEVEL_NOVICE, 0, 2, 1500, Owners::Alternating},
+                    LevelRun{"novice_later_depth2", LEVEL_NOVICE, 3, 12, 3000, Owners::Alternating},
+                    LevelRun{"moyen", LEVEL_MOYEN, 0, 12, 1500, Owners::Alternating},
+                    LevelRun{"maitre", LEVEL_MAITRE, 0, 12, 500, Owners::Alternating},
+                    LevelRun{"novice_lopsided", LEVEL_NOVICE, 3, 12, 2000, Owners::Lopsided},
+                    LevelRun{"moyen_lopsided", LEVEL_MOYEN, 0, 12, 1000, Owners::Lopsided}),
+    [](const testing::TestParamInfo<LevelRun>& info) { return std::string(info.param.name); });
 
 // search_value on its own, with either side to move and every depth.
-TEST(SameAsPlainSearch, SearchValueForBothSides)
-{
+TEST(SameAsPlainSearch, SearchValueForBothSides) {
     std::mt19937 random(99);
     int above_win = 0;
     for (int i = 0; i < 3000; ++i) {
@@ -182,4 +171,4 @@ TEST(SameAsPlainSearch, SearchValueForBothSides)
     EXPECT_GT(above_win, 0);
 }
 
-} // namespace
+}  // namespace

@@ -14,8 +14,7 @@
 namespace {
 
 // One computer move through the game record, as the turn sequence makes it.
-MoveAnalysis computer_move(const Board& board, int level, int count_before, int game_over = 0)
-{
+MoveAnalysis computer_move(const Board& board, int level, int count_before, int game_over = 0) {
     game = GameState{};
     game.game_board = board;
     game.current_level = level;
@@ -38,8 +37,7 @@ void PrintTo(const ReplyCase& c, std::ostream* out) { *out << c.what; }
 
 class ComputerReply : public testing::TestWithParam<ReplyCase> {};
 
-TEST_P(ComputerReply, CandidateValuesAndChosenColumn)
-{
+TEST_P(ComputerReply, CandidateValuesAndChosenColumn) {
     const ReplyCase& c = GetParam();
     Board board{};
     for (size_t i = 0; i < c.moves.size(); ++i)
@@ -66,26 +64,34 @@ TEST_P(ComputerReply, CandidateValuesAndChosenColumn)
 using Values = std::array<int32_t, BOARD_COLUMNS>;
 const std::vector<int> CENTRE_FIGHT = {3, 3, 2, 2, 3, 4, 3};
 
-INSTANTIATE_TEST_SUITE_P(Search, ComputerReply, testing::Values(
-    ReplyCase{"moyen_after_column5", {5}, LEVEL_MOYEN, 0, Values{-27, -24, -20, -18, -18, -20, -25}, 4},
-    ReplyCase{"novice_first_move_after_column5", {5}, LEVEL_NOVICE, 0, Values{-27, -24, -20, -18, -18, -20, -25}, 4},
-    ReplyCase{"moyen_after_column1", {1}, LEVEL_MOYEN, 0, Values{-25, -20, -18, -18, -20, -24, -27}, 3},
-    ReplyCase{"novice_first_move_after_column1", {1}, LEVEL_NOVICE, 0, Values{-25, -20, -18, -18, -20, -24, -27}, 3},
-    ReplyCase{"maitre_after_column3", {3}, LEVEL_MAITRE, 0, Values{-9, -7, -3, 0, -3, -7, -9}, 3},
-    ReplyCase{"maitre_after_column0", {0}, LEVEL_MAITRE, 0, Values{9, 9, 3, 10, 3, 9, 6}, 3},
-    ReplyCase{"novice_fourth_move_at_depth2", CENTRE_FIGHT, LEVEL_NOVICE, 3, Values{-22, -23, -3, -4, -11, -25, -25}, 2},
-    ReplyCase{"moyen_same_position", CENTRE_FIGHT, LEVEL_MOYEN, 3, std::nullopt, 3},
-    ReplyCase{"novice_third_move_still_at_depth3", CENTRE_FIGHT, LEVEL_NOVICE, 2, std::nullopt, 3},
-    // The human threatens row 5 at column 3: every other candidate is lost at once.
-    ReplyCase{"block_the_only_threat", {0, 0, 1, 1, 2}, LEVEL_MOYEN, 2, std::nullopt, 3},
-    // An open three in row 5 can be blocked on one side only: all candidates are -100
-    // and the highest column wins the tie.
-    ReplyCase{"lost_anyway_plays_highest", {1, 1, 2, 2, 3}, LEVEL_MAITRE, 2,
-              Values{-100, -100, -100, -100, -100, -100, -100}, 6}
-), [](const testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.what); });
+INSTANTIATE_TEST_SUITE_P(
+    Search, ComputerReply,
+    testing::Values(
+        ReplyCase{"moyen_after_column5", {5}, LEVEL_MOYEN, 0, Values{-27, -24, -20, -18, -18, -20, -25}, 4},
+        ReplyCase{
+            "novice_first_move_after_column5", {5}, LEVEL_NOVICE, 0, Values{-27, -24, -20, -18, -18, -20, -25}, 4},
+        ReplyCase{"moyen_after_column1", {1}, LEVEL_MOYEN, 0, Values{-25, -20, -18, -18, -20, -24, -27}, 3},
+        ReplyCase{
+            "novice_first_move_after_column1", {1}, LEVEL_NOVICE, 0, Values{-25, -20, -18, -18, -20, -24, -27}, 3},
+        ReplyCase{"maitre_after_column3", {3}, LEVEL_MAITRE, 0, Values{-9, -7, -3, 0, -3, -7, -9}, 3},
+        ReplyCase{"maitre_after_column0", {0}, LEVEL_MAITRE, 0, Values{9, 9, 3, 10, 3, 9, 6}, 3},
+        ReplyCase{"novice_fourth_move_at_depth2", CENTRE_FIGHT, LEVEL_NOVICE, 3,
+                  Values{-22, -23, -3, -4, -11, -25, -25}, 2},
+        ReplyCase{"moyen_same_position", CENTRE_FIGHT, LEVEL_MOYEN, 3, std::nullopt, 3},
+        ReplyCase{"novice_third_move_still_at_depth3", CENTRE_FIGHT, LEVEL_NOVICE, 2, std::nullopt, 3},
+        // The human threatens row 5 at column 3: every other candidate is lost at once.
+        ReplyCase{"block_the_only_threat", {0, 0, 1, 1, 2}, LEVEL_MOYEN, 2, std::nullopt, 3},
+        // An open three in row 5 can be blocked on one side only: all candidates are -100
+        // and the highest column wins the tie.
+        ReplyCase{"lost_anyway_plays_highest",
+                  {1, 1, 2, 2, 3},
+                  LEVEL_MAITRE,
+                  2,
+                  Values{-100, -100, -100, -100, -100, -100, -100},
+                  6}),
+    [](const testing::TestParamInfo<ReplyCase>& info) { return std::string(info.param.what); });
 
-TEST(Search, BlockingCandidateIsTheOnlyOneAboveALoss)
-{
+TEST(Search, BlockingCandidateIsTheOnlyOneAboveALoss) {
     const Board board = board_from_moves({0, 0, 1, 1, 2});
     const MoveAnalysis analysis = computer_move(board, LEVEL_MOYEN, 2);
     for (int column = 0; column < BOARD_COLUMNS; ++column) {
@@ -98,8 +104,7 @@ TEST(Search, BlockingCandidateIsTheOnlyOneAboveALoss)
 }
 
 // "Novice" searches like "Moyen" for its first three chosen moves of a game.
-TEST(Search, NoviceMatchesMoyenForItsFirstThreeMoves)
-{
+TEST(Search, NoviceMatchesMoyenForItsFirstThreeMoves) {
     for (const std::vector<int>& moves : {std::vector<int>{3}, std::vector<int>{6}, CENTRE_FIGHT}) {
         Board board{};
         for (size_t i = 0; i < moves.size(); ++i)
@@ -117,8 +122,7 @@ TEST(Search, NoviceMatchesMoyenForItsFirstThreeMoves)
     }
 }
 
-TEST(Search, LowestOfTwoWinningColumnsIsPlayed)
-{
+TEST(Search, LowestOfTwoWinningColumnsIsPlayed) {
     const Board board = board_from_rows({".......", ".......", ".......", ".......", "...H...", ".CCC.HH"});
     const MoveAnalysis analysis = computer_move(board, LEVEL_MAITRE, 2);
     EXPECT_EQ(analysis.column, 0);
@@ -128,11 +132,10 @@ TEST(Search, LowestOfTwoWinningColumnsIsPlayed)
 }
 
 // Full except the top of column 3; no line of four for either side, whoever fills it.
-const std::array<std::string, BOARD_ROWS> ONE_CELL_LEFT = {
-    "HHC.CHC", "CHCHCCC", "CHHCHHH", "HCCCHCC", "HHCCCHH", "CHHHCCH"};
+const std::array<std::string, BOARD_ROWS> ONE_CELL_LEFT = {"HHC.CHC", "CHCHCCC", "CHHCHHH",
+                                                           "HCCCHCC", "HHCCCHH", "CHHHCCH"};
 
-TEST(Search, LastColumnIsPlayedWithoutSearchAndStillCounts)
-{
+TEST(Search, LastColumnIsPlayedWithoutSearchAndStillCounts) {
     const Board board = board_from_rows(ONE_CELL_LEFT);
     for (int level : {LEVEL_NOVICE, LEVEL_MOYEN, LEVEL_MAITRE}) {
         game = GameState{};
@@ -148,8 +151,7 @@ TEST(Search, LastColumnIsPlayedWithoutSearchAndStillCounts)
     }
 }
 
-TEST(Search, GameOverAnswersZeroAndLeavesTheCount)
-{
+TEST(Search, GameOverAnswersZeroAndLeavesTheCount) {
     // Column 0 is full: the answer is 0 all the same, as no search runs.
     const Board board = board_from_moves({0, 0, 0, 0, 0, 0, 3});
     const MoveAnalysis analysis = computer_move(board, LEVEL_MAITRE, 4, 1);
@@ -160,8 +162,7 @@ TEST(Search, GameOverAnswersZeroAndLeavesTheCount)
     EXPECT_EQ(game.computer_move_count, 4);
 }
 
-TEST(Search, NoColumnWithRoomGivesMinusOne)
-{
+TEST(Search, NoColumnWithRoomGivesMinusOne) {
     Board board = board_from_rows(ONE_CELL_LEFT);
     drop_disc(&board, CELL_CPU, 3);
     EXPECT_EQ(analyse_board(&board, 3).column, -1);
@@ -169,21 +170,19 @@ TEST(Search, NoColumnWithRoomGivesMinusOne)
 
 // Filling the board with depth left is worth the node's start value: more
 // than a win when the computer fills it, less than a loss when the human does.
-TEST(Search, BoardFilledWithDepthLeft)
-{
+TEST(Search, BoardFilledWithDepthLeft) {
     const Board board = board_from_rows(ONE_CELL_LEFT);
-    struct Case { int side, depth, expected; };
+    struct Case {
+        int side, depth, expected;
+    };
     Board filled_by_cpu = board, filled_by_human = board;
     drop_disc(&filled_by_cpu, CELL_CPU, 3);
     drop_disc(&filled_by_human, CELL_HUMAN, 3);
     const int cpu_leaf = evaluate_board(&filled_by_cpu, CELL_CPU) - evaluate_board(&filled_by_cpu, CELL_HUMAN);
     const int human_leaf = evaluate_board(&filled_by_human, CELL_CPU) - evaluate_board(&filled_by_human, CELL_HUMAN);
     const Case cases[] = {
-        {CELL_CPU, 2, SCORE_LIMIT},
-        {CELL_CPU, 4, SCORE_LIMIT},
-        {CELL_HUMAN, 2, -SCORE_LIMIT},
-        {CELL_HUMAN, 3, -SCORE_LIMIT},
-        {CELL_CPU, 1, cpu_leaf},      // a full board reached with no depth left is evaluated
+        {CELL_CPU, 2, SCORE_LIMIT},    {CELL_CPU, 4, SCORE_LIMIT}, {CELL_HUMAN, 2, -SCORE_LIMIT},
+        {CELL_HUMAN, 3, -SCORE_LIMIT}, {CELL_CPU, 1, cpu_leaf},  // a full board reached with no depth left is evaluated
         {CELL_HUMAN, 1, human_leaf},
     };
     for (const Case& c : cases)
@@ -196,10 +195,8 @@ TEST(Search, BoardFilledWithDepthLeft)
 // Leaf values are not confined to -100..100 and are compared unchanged: here
 // the computer's best quiet move is worth more than a win would be, and the
 // same board with the colours swapped is worse for the human than a loss.
-TEST(Search, LeafValuesPastAWinAreComparedUnchanged)
-{
-    const std::array<std::string, BOARD_ROWS> rows = {
-        ".......", ".......", "......C", "H.C...C", "CHCC.CH", "CCHC.HC"};
+TEST(Search, LeafValuesPastAWinAreComparedUnchanged) {
+    const std::array<std::string, BOARD_ROWS> rows = {".......", ".......", "......C", "H.C...C", "CHCC.CH", "CCHC.HC"};
     std::array<std::string, BOARD_ROWS> swapped = rows;
     for (std::string& row : swapped)
         for (char& c : row)
@@ -209,8 +206,7 @@ TEST(Search, LeafValuesPastAWinAreComparedUnchanged)
     int best_leaf = -SCORE_LIMIT;
     for (int column = 0; column < BOARD_COLUMNS; ++column) {
         Board child = board;
-        if (!drop_disc(&child, CELL_CPU, column))
-            continue;
+        if (!drop_disc(&child, CELL_CPU, column)) continue;
         ASSERT_EQ(has_four_in_row(&child, CELL_CPU), 0);
         best_leaf = std::max(best_leaf, evaluate_board(&child, CELL_CPU) - evaluate_board(&child, CELL_HUMAN));
     }
@@ -221,8 +217,7 @@ TEST(Search, LeafValuesPastAWinAreComparedUnchanged)
 }
 
 // A completed line is worth exactly 100 however deep it lies.
-TEST(Search, LinesAreWorthTheSameAtEveryDepth)
-{
+TEST(Search, LinesAreWorthTheSameAtEveryDepth) {
     // The computer holds three in column 6 and moves: a win at once.
     const Board threat = board_from_rows({".......", ".......", ".......", "......C", "HH....C", "HH....C"});
     for (int depth = 1; depth <= 4; ++depth)
@@ -233,4 +228,4 @@ TEST(Search, LinesAreWorthTheSameAtEveryDepth)
         EXPECT_EQ(search_value(&human_threat, depth, CELL_HUMAN), -SCORE_WIN) << depth;
 }
 
-} // namespace
+}  // namespace

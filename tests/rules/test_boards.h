@@ -6,8 +6,7 @@
 #include "rules/board.h"
 
 // Six rows, top row first, seven characters each: '.' empty, 'H' human, 'C' computer.
-inline Board board_from_rows(const std::array<std::string, BOARD_ROWS>& rows)
-{
+inline Board board_from_rows(const std::array<std::string, BOARD_ROWS>& rows) {
     Board board{};
     for (int row = 0; row < BOARD_ROWS; ++row)
         for (int column = 0; column < BOARD_COLUMNS; ++column) {
@@ -18,8 +17,7 @@ inline Board board_from_rows(const std::array<std::string, BOARD_ROWS>& rows)
 }
 
 // Columns 0 to 6 played alternately, `first` opening.
-inline Board board_from_moves(std::initializer_list<int> columns, int first = CELL_HUMAN)
-{
+inline Board board_from_moves(std::initializer_list<int> columns, int first = CELL_HUMAN) {
     Board board{};
     int side = first;
     for (int column : columns) {

@@ -21,9 +21,9 @@ namespace {
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 
-constexpr int FRAMES_PER_MS = 44;          // 44.1 kHz, rounded down
-constexpr uintmax_t FRAME_BYTES = 4;       // 16-bit stereo
-constexpr int MAX_ONSET_MS = 30;           // from sending a note to hearing it
+constexpr int FRAMES_PER_MS = 44;     // 44.1 kHz, rounded down
+constexpr uintmax_t FRAME_BYTES = 4;  // 16-bit stereo
+constexpr int MAX_ONSET_MS = 30;      // from sending a note to hearing it
 constexpr auto DEADLINE = std::chrono::seconds(10);
 
 constexpr uint32_t PROGRAM_MARIMBA_ON_0 = 0x0CC0;
@@ -34,9 +34,7 @@ std::string scratch_path(const std::string& name) {
     return (fs::temp_directory_path() / ("c4-" + std::to_string(getpid()) + "-" + name)).string();
 }
 
-void write_file(const std::string& path, const std::string& bytes) {
-    std::ofstream(path, std::ios::binary) << bytes;
-}
+void write_file(const std::string& path, const std::string& bytes) { std::ofstream(path, std::ios::binary) << bytes; }
 
 std::string le32(uint32_t v) {
     return {char(v & 0xFF), char(v >> 8 & 0xFF), char(v >> 16 & 0xFF), char(v >> 24 & 0xFF)};
@@ -108,8 +106,7 @@ Clock::time_point wait_for_render_past(FluidDevice& device, uint64_t frames) {
 TEST(FluidDevice, ANoteIsHeardWithinThirtyMillisecondsAndNotBefore) {
     constexpr int ATTEMPTS = 5;
     auto best = std::chrono::milliseconds(1000);
-    for (int attempt = 1; attempt <= ATTEMPTS && best > std::chrono::milliseconds(MAX_ONSET_MS);
-         ++attempt) {
+    for (int attempt = 1; attempt <= ATTEMPTS && best > std::chrono::milliseconds(MAX_ONSET_MS); ++attempt) {
         SCOPED_TRACE(attempt);
         DiskAudio audio;
         FluidDevice device(GM_SOUNDFONT_PATH);
@@ -132,8 +129,7 @@ TEST(FluidDevice, ANoteIsHeardWithinThirtyMillisecondsAndNotBefore) {
         ASSERT_GE(onset, 0) << "the note was never heard";
         EXPECT_GE(uint64_t(onset), sent_at) << "sound before the note was sent";
         EXPECT_LE(uint64_t(onset), sent_at + MAX_ONSET_MS * FRAMES_PER_MS)
-            << "the note came " << (onset - long(sent_at)) / FRAMES_PER_MS
-            << " ms of audio after it was sent";
+            << "the note came " << (onset - long(sent_at)) / FRAMES_PER_MS << " ms of audio after it was sent";
         best = std::min(best, std::chrono::duration_cast<std::chrono::milliseconds>(rendered - sent));
     }
     EXPECT_LE(best.count(), MAX_ONSET_MS) << "the output takes too long to render a note";

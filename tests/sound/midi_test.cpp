@@ -27,16 +27,16 @@ TEST_F(SoundTest, MessageWordsPackStatusLowAndBothDataBytes) {
         uint8_t status, low, data1, data2;
         uint32_t word;
     } cases[] = {
-        {0x80, 0, 74, 127, 0x7F4A80},
-        {0x90, 0, 74, 127, 0x7F4A90},
-        {0xC2, 0, 55, 0, 0x0037C2},
-        {0xC0, 0x01, 11, 0, 0x000BC1},   // low is ORed into the status byte
-        {0xB0, 0, 0xFF, 0xFF, 0xFFFFB0}, // bytes go through whole; bits 24..31 stay 0
+        {0x80, 0, 74, 127, 0x7F4A80},    {0x90, 0, 74, 127, 0x7F4A90},
+        {0xC2, 0, 55, 0, 0x0037C2},      {0xC0, 0x01, 11, 0, 0x000BC1},  // low is ORed into the status byte
+        {0xB0, 0, 0xFF, 0xFF, 0xFFFFB0},                                 // bytes go through whole; bits 24..31 stay 0
     };
     // midi_send does not look at the opened flag: nothing is open here.
-    for (const auto& c : cases) midi_send(c.status, c.low, c.data1, c.data2);
+    for (const auto& c : cases)
+        midi_send(c.status, c.low, c.data1, c.data2);
     Words expected;
-    for (const auto& c : cases) expected.push_back(c.word);
+    for (const auto& c : cases)
+        expected.push_back(c.word);
     EXPECT_EQ(recorder.delivered_words(), expected);
     EXPECT_TRUE(boxes().empty());
 }
@@ -112,9 +112,9 @@ TEST_F(SoundTest, EveryRefusedMessageShowsItsOwnBox) {
         play_disc_click();
         EXPECT_EQ(boxes().size(), c.boxes_at_start_up + c.boxes_for_a_click);
         play_human_win_tune();
-        EXPECT_EQ(boxes().size(),
-                  c.boxes_at_start_up + c.boxes_for_a_click + c.boxes_for_the_human_tune);
-        for (const std::string& box : boxes()) EXPECT_EQ(box, SEND_BOX);
+        EXPECT_EQ(boxes().size(), c.boxes_at_start_up + c.boxes_for_a_click + c.boxes_for_the_human_tune);
+        for (const std::string& box : boxes())
+            EXPECT_EQ(box, SEND_BOX);
         // Refused or not, every message was offered, in order.
         EXPECT_EQ(recorder.messages.size(), 4u + 2u + 6u);
     }

@@ -27,7 +27,8 @@ struct Picture {
     Picture part(int x, int y, int w, int h) const {
         Picture p{{}, w, h};
         for (int row = y; row < y + h; ++row)
-            for (int col = x; col < x + w; ++col) p.pixels.push_back(at(col, row));
+            for (int col = x; col < x + w; ++col)
+                p.pixels.push_back(at(col, row));
         return p;
     }
     bool operator==(const Picture&) const = default;
@@ -51,7 +52,8 @@ inline Picture screen_picture() {
 // Pixels that differ between two pictures; a difference in size counts too.
 inline int differing_pixels(const Picture& a, const Picture& b) {
     int n = 0;
-    for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i) n += a.pixels[i] != b.pixels[i];
+    for (size_t i = 0; i < a.pixels.size() && i < b.pixels.size(); ++i)
+        n += a.pixels[i] != b.pixels[i];
     return n + int(a.pixels.size() > b.pixels.size() ? a.pixels.size() - b.pixels.size()
                                                      : b.pixels.size() - a.pixels.size());
 }
@@ -83,7 +85,7 @@ inline ::testing::AssertionResult pixel_is(const Picture& p, int x, int y, uint3
         return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is outside the picture";
     const uint32_t actual = p.at(x, y);
     if (actual == expected) return ::testing::AssertionSuccess();
-    return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << describe(actual)
-                                         << ", expected " << describe(expected) << " (picture dumped to "
+    return ::testing::AssertionFailure() << "pixel (" << x << ", " << y << ") is " << describe(actual) << ", expected "
+                                         << describe(expected) << " (picture dumped to "
                                          << dump_picture(p, current_test_name()) << ")";
 }
