@@ -60,6 +60,27 @@ void end_in_draw() {
     play_draw_tune();
 }
 
+// The checks after a disc of player has landed: a line of four, tested
+// first so that a last disc completing one wins, then a full board. When
+// neither ends the game, the view shows the new disc and whose turn it is.
+bool game_ended_by(int player) {
+    game.game_over = find_winning_line(player);
+    if (game.game_over != 0) {
+        if (player == CELL_HUMAN)
+            end_in_win(game.human_won, game.human_wins, play_human_win_tune);
+        else
+            end_in_win(game.cpu_won, game.cpu_wins, play_cpu_win_tune);
+        return true;
+    }
+    if (is_board_full()) {
+        end_in_draw();
+        return true;
+    }
+    redraw_board_view();
+    present_frame();
+    return false;
+}
+
 }  // namespace
 
 void new_game() {
@@ -104,33 +125,9 @@ void play_move(int column, int player) {
 }
 
 void finish_human_turn() {
-    // A win is tested before a full board: a last disc that completes a
-    // line wins.
-    game.game_over = find_winning_line(CELL_HUMAN);
-    if (game.game_over != 0) {
-        end_in_win(game.human_won, game.human_wins, play_human_win_tune);
-        return;
-    }
-    if (is_board_full()) {
-        end_in_draw();
-        return;
-    }
-    redraw_board_view();
-    present_frame();
-
+    if (game_ended_by(CELL_HUMAN)) return;
     play_move(choose_computer_move(), CELL_CPU);
-
-    game.game_over = find_winning_line(CELL_CPU);
-    if (game.game_over != 0) {
-        end_in_win(game.cpu_won, game.cpu_wins, play_cpu_win_tune);
-        return;
-    }
-    if (is_board_full()) {
-        end_in_draw();
-        return;
-    }
-    redraw_board_view();
-    present_frame();
+    game_ended_by(CELL_CPU);
 }
 
 int find_winning_line(int player) {
