@@ -2,6 +2,8 @@
 BUILD_DIR ?= build
 JOBS ?= $(shell nproc)
 PREFIX ?= /usr/local
+# The build tool's own "Entering directory" lines say nothing useful here.
+MAKEFLAGS += --no-print-directory
 
 .PHONY: all deps configure build run test bench install package screenshot clean
 
