@@ -34,6 +34,14 @@ constexpr int MESSAGE_AREA_Y = 200;
 constexpr int MESSAGE_AREA_WIDTH = 250;
 constexpr int MESSAGE_AREA_HEIGHT = 50;
 
+// The disc of cell (column, row) has its top-left corner here, centred in
+// the hole at (25 + 50 column, 250 + 50 row); its centre lies DISC_HALF
+// further right and down.
+constexpr int CELL_PITCH = 50;
+constexpr int disc_left(int column) { return 30 + CELL_PITCH * column; }
+constexpr int disc_top(int row) { return 255 + CELL_PITCH * row; }
+constexpr int DISC_HALF = 20;
+
 // The turn disc stands above column 0, where a falling disc starts.
 constexpr int TURN_DISC_X = 30;
 constexpr int TURN_DISC_Y = 205;

@@ -12,11 +12,8 @@
 
 namespace {
 
-// Disc of cell (column, row): top-left corner at (30 + 50 column, 255 + 50 row).
-constexpr int DISC_LEFT = 30;
-constexpr int DISC_TOP = 255;
-constexpr int CELL_SIZE = 50;
-constexpr int BOTTOM_DISC_Y = 505;
+// A falling disc ends its fall over the bottom row at the latest.
+constexpr int BOTTOM_DISC_Y = disc_top(BOARD_ROWS - 1);
 
 constexpr int FRAME_PAUSE_MS = 50;
 
@@ -82,7 +79,7 @@ void redraw_board_view() {
     for (int i = 0; i < BOARD_COLUMNS; ++i)
         for (int j = 0; j < BOARD_ROWS; ++j) {
             const int8_t cell = game.game_board.cells[cell_index(i, j)];
-            const int x = DISC_LEFT + CELL_SIZE * i, y = DISC_TOP + CELL_SIZE * j;
+            const int x = disc_left(i), y = disc_top(j);
             if (cell == CELL_HUMAN) blit_sprite_keyed(SPRITE_DISC_HUMAN, x, y);
             if (cell == CELL_CPU) blit_sprite_keyed(SPRITE_DISC_CPU, x, y);
         }
@@ -102,11 +99,11 @@ void redraw_board_view() {
 
 void animate_drop(int sprite, int column, int rows_below) {
     int x = TURN_DISC_X;
-    while (x <= CELL_SIZE * column) {
+    while (x <= CELL_PITCH * column) {
         draw_frame_with_disc(sprite, x, TURN_DISC_Y);
-        x += CELL_SIZE;
+        x += CELL_PITCH;
     }
-    for (int y = TURN_DISC_Y; y <= BOTTOM_DISC_Y - CELL_SIZE * rows_below; y += CELL_SIZE)
+    for (int y = TURN_DISC_Y; y <= BOTTOM_DISC_Y - CELL_PITCH * rows_below; y += CELL_PITCH)
         draw_frame_with_disc(sprite, x, y);
 }
 

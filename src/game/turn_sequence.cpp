@@ -19,8 +19,8 @@ constexpr int32_t OPENER_DRAW_RANGE = 100;
 constexpr int32_t OPENER_CPU_BELOW = 50;
 
 // Window-pixel centre of the disc in cell (column, row).
-constexpr int32_t disc_centre_x(int column) { return 50 * column + 50; }
-constexpr int32_t disc_centre_y(int row) { return 50 * row + 275; }
+constexpr int32_t disc_centre_x(int column) { return disc_left(column) + DISC_HALF; }
+constexpr int32_t disc_centre_y(int row) { return disc_top(row) + DISC_HALF; }
 
 int line_sum(int c0, int r0, int dc, int dr) {
     int sum = 0;
