@@ -118,44 +118,47 @@ bool repaint_hook(WindowHandle window, int32_t message, intptr_t, intptr_t) {
     return false;  // the platform's own handling always follows
 }
 
+// The order matters: the screen before the window, the window before the
+// artwork (which needs the screen attached), the artwork before the hook
+// (which draws with it), the window shown before the sound device opens.
 bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
-    // 1. A clean record and platform; the soundfont starts loading now so
-    //    that it is ready by the time the window shows, without holding the
-    //    first picture back.
+    // A clean record and platform. The soundfont starts loading now, so it
+    // is ready by the time the window shows without holding back the first
+    // picture.
     game = GameState{};
     init_platform(backend);
     midi_use_device(midi_device);
     midi_prepare();
     create_hot_zones();
-    // 2.
     create_shade_canvas();
-    // 3. No screen: end silently.
+
+    // No screen: end at once, silently.
     if (!init_screen_system()) {
         shut_down_game();
         return false;
     }
-    // 4.-6.
     game_window = open_window(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, WINDOW_FLAGS, WINDOW_TITLE);
     open_window_screen(game_window, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, 0, 0, 0);
     start_timer(game_window, TIMER_PERIOD_MS);
-    // 7.
     game.banner_alpha = 0;
     game.banner_step = BANNER_FIRST_STEP;
-    // 8. Registers the three level buttons' zones as it draws them.
+
+    // Registers the three level buttons' zones as it draws them.
     build_artwork();
     std::vector<uint32_t> icon;
     build_window_icon(ICON_SIZE, icon);
     set_window_icon(game_window, icon.data(), ICON_SIZE, ICON_SIZE);
-    // 9.
     add_hot_zone(ZONE_CLOSE, 350, 27, 370, 47);
     add_hot_zone(ZONE_BOARD, 30, 255, 370, 555);
-    // 10.-11. The first repaint, normally in the first wait_event, draws the view.
+
+    // The first repaint, normally in the first wait_event, draws the view.
     set_window_handler(repaint_hook);
     show_window(game_window);
-    // 12.
+
     midi_open();
     set_instruments();
-    // 13. No game until a level button is pressed.
+
+    // No game until a level button is pressed.
     game.game_over = 1;
     game.hover_zone = ZONE_NONE;
     return true;
