@@ -284,6 +284,35 @@ TEST_F(GameTest, KeyPressedWhileTheComputerRepliesIsPlayedAfterIt) {
     EXPECT_EQ(game.game_board.cells[cell_index(6, 5)], CELL_HUMAN);
 }
 
+TEST_F(GameTest, KeyPressedDuringAWinningReplyIsIgnoredOnceTheGameHasEnded) {
+    start();
+    press_level(MOYEN_X, MOYEN_Y);
+    // The computer completes column 0 on its reply, whatever the human plays.
+    set_board({"ccc", "", "", "", "", "h", "hh"});
+    game.turn_marker = CELL_HUMAN;
+    const uint64_t now_ms = headless_log().clock_us / 1000;
+    headless_key(KEY_DIGIT_1 + 4);
+    headless_at_ms(now_ms + 400, [] { headless_key(KEY_DIGIT_1 + 3); });  // during the animations
+    ASSERT_TRUE(run_script());
+    EXPECT_EQ(game.cpu_won, 1);
+    EXPECT_EQ(discs_on_board(CELL_HUMAN), 4) << "only the move before the reply";
+    EXPECT_EQ(count_free_cells(&game.game_board, 3), 6);
+}
+
+TEST_F(GameTest, HeldDigitKeyPlaysTheColumnAgainOnEveryRepeat) {
+    start();
+    press_level(MOYEN_X, MOYEN_Y);
+    const int humans = discs_on_board(CELL_HUMAN);
+    for (int repeat = 0; repeat < 3; ++repeat)
+        headless_key(KEY_DIGIT_1 + 5);
+    ASSERT_TRUE(run_script());
+    int in_column_5 = 0;
+    for (int row = 0; row < BOARD_ROWS; ++row)
+        in_column_5 += game.game_board.cells[cell_index(5, row)] == CELL_HUMAN;
+    EXPECT_EQ(discs_on_board(CELL_HUMAN), humans + 3);
+    EXPECT_EQ(in_column_5, 3);
+}
+
 TEST_F(GameTest, LevelPressMidGameStartsAfreshAndKeepsTheScores) {
     start();
     press_level(MOYEN_X, MOYEN_Y);
