@@ -5,7 +5,7 @@ set -eu
 
 PACKAGES="
 cmake make g++ pkg-config
-libsdl2-dev libx11-dev libxext-dev libxtst-dev libxfixes-dev
+libsdl2-dev libasound2-dev libx11-dev libxext-dev libxtst-dev libxfixes-dev
 libfreetype-dev libfontconfig-dev libpng-dev
 libfluidsynth-dev timgm6mb-soundfont
 fonts-liberation fonts-liberation2 xfonts-base

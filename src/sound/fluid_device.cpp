@@ -3,6 +3,7 @@
 #include "sound/fluid_device.h"
 
 #include <SDL.h>
+#include <alsa/asoundlib.h>
 #include <fluidsynth.h>
 
 #include <algorithm>
@@ -217,7 +218,13 @@ void render_audio(void* userdata, Uint8* stream, int length) {
     s->frames_rendered += uint64_t(frames);
 }
 
+// The ALSA library prints its own complaints to standard error when a
+// machine has no sound card; the game says so once, in its box, and
+// otherwise writes nothing.
+void ignore_alsa_complaint(const char*, int, const char*, int, const char*, ...) {}
+
 bool open_audio(FluidDevice::State* s) {
+    snd_lib_error_set_handler(ignore_alsa_complaint);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     s->audio_subsystem = true;
     s->mix.assign(size_t(BUFFER_FRAMES) * OUTPUT_CHANNELS, 0.0f);
