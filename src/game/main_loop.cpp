@@ -95,7 +95,9 @@ bool handle_press() {
     switch (game.hover_zone) {
     case ZONE_CLOSE: return false;
     case ZONE_BOARD:
-        if (game.game_over == 0) {
+        // Outside the window x reads -1, which the formula would turn into
+        // the first column: the player pointed at no column then.
+        if (game.game_over == 0 && x >= 0) {
             const int column = (x - BOARD_PRESS_LEFT) / BOARD_PRESS_COLUMN_WIDTH;
             if (column >= 0 && column < BOARD_COLUMNS) human_move(column);
         }

@@ -214,20 +214,34 @@ TEST_F(GameTest, PressActsOnTheLastHoverNotOnWhereThePointerIs) {
 TEST_F(GameTest, BoardPressUsesThePointersXWhenHandled) {
     start(1001);
     press_level(MAITRE_X, MAITRE_Y);
-    const int cpu_before = discs_on_board(CELL_CPU);
     headless_move(60, 400);  // the board is hovered over column 0
     ASSERT_TRUE(run_script());
-    headless_set_pointer(345, 400);  // the pointer has moved on, without an event yet
-    headless_press();
-    ASSERT_TRUE(run_script());
-    EXPECT_EQ(game.game_board.cells[cell_index(6, 5)], CELL_HUMAN) << "(345 - 30) / 50 = 6";
-    EXPECT_EQ(discs_on_board(CELL_CPU), cpu_before + 1) << "the computer replied";
-
-    // Outside the window by then: (-1 - 30) / 50 is column 0.
-    headless_set_pointer(-20, 400);
-    headless_press();
-    ASSERT_TRUE(run_script());
-    EXPECT_EQ(game.game_board.cells[cell_index(0, 5)], CELL_HUMAN);
+    // Where the pointer is when the press is handled; no move event comes
+    // in between, so the board stays the hovered zone.
+    const struct {
+        int x;
+        int column;  // -1: no disc
+    } presses[] = {
+        {345, 6},   // (345 - 30) / 50
+        {29, 0},    // (29 - 30) / 50 truncates to 0
+        {380, -1},  // (380 - 30) / 50 = 7: no column
+        {-20, -1},  // outside the window x reads -1: no column either
+    };
+    for (const auto& p : presses) {
+        SCOPED_TRACE(p.x);
+        const int humans = discs_on_board(CELL_HUMAN), cpus = discs_on_board(CELL_CPU);
+        const int landing_row = p.column >= 0 ? count_free_cells(&game.game_board, p.column) - 1 : 0;
+        headless_set_pointer(p.x, 400);
+        headless_press();
+        ASSERT_TRUE(run_script());
+        if (p.column < 0) {
+            EXPECT_EQ(discs_on_board(CELL_HUMAN), humans);
+            EXPECT_EQ(discs_on_board(CELL_CPU), cpus);
+        } else {
+            EXPECT_EQ(game.game_board.cells[cell_index(p.column, landing_row)], CELL_HUMAN);
+            EXPECT_EQ(discs_on_board(CELL_CPU), cpus + 1) << "the computer replied";
+        }
+    }
 }
 
 TEST_F(GameTest, DigitRowAndKeypadPlayTheSameColumn) {
