@@ -242,6 +242,9 @@ TEST(Metainfo, PassesTheValidatorsAndNamesTheDesktopEntry) {
     EXPECT_EQ(first_match(xml, R"re(<binary>([^<]*)</binary>)re"), desktop_entry()["Exec"]);
     EXPECT_EQ(first_match(xml, R"re(<project_license>([^<]*)</project_license>)re"), "GPL-3.0-or-later");
     EXPECT_EQ(desktop_entry()["Icon"], id) << "icon named after the application";
+    // Only a pointer reaches the level buttons that start a game.
+    EXPECT_EQ(first_match(xml, R"re(<requires>\s*<control>([^<]*)</control>)re"), "pointing");
+    EXPECT_EQ(first_match(xml, R"re(<supports>\s*<control>([^<]*)</control>)re"), "keyboard");
 }
 
 // The pages must also typeset cleanly: groff warns about every unknown
