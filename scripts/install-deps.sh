@@ -11,7 +11,7 @@ libfluidsynth-dev timgm6mb-soundfont
 fonts-liberation fonts-liberation2 xfonts-base
 libgtest-dev
 xvfb xauth xdotool
-desktop-file-utils appstream dpkg-dev groff-base
+desktop-file-utils appstream dpkg-dev file groff-base
 "
 
 missing=""
