@@ -77,3 +77,8 @@ void platform_offer_to_hook(int32_t message, intptr_t first, intptr_t second);
 // The two backends.
 PlatformBackend* sdl_backend();
 PlatformBackend* headless_backend();
+
+// The program's exit code after a run on the real backend: a failure once
+// the game's window or picture could not be shown (said on stderr), so that
+// a game nobody can see never passes for one that ran.
+int sdl_exit_status();

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdio>
+#include <cstdlib>
 
 #include "platform/sdl_state.h"
 #include "platform/window.h"
@@ -52,22 +54,33 @@ void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& 
     SdlState& s = sdl_state();
     if (!s.window || !pixels || width <= 0 || height <= 0) return;
     SDL_Surface* surface = SDL_GetWindowSurface(s.window);
-    if (!surface) return;
+    if (!surface) {
+        sdl_cannot_show("no drawing surface for the window");
+        return;
+    }
     const int left = std::max(changed.x, 0), top = std::max(changed.y, 0);
     const int right = std::min({changed.x + changed.width, width, surface->w});
     const int bottom = std::min({changed.y + changed.height, height, surface->h});
     if (right <= left || bottom <= top) return;
-    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) return;
+    if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
+        sdl_cannot_show("the window's surface cannot be written");
+        return;
+    }
     // Stored pixels are 0x00RRGGBB, SDL's RGB888; a display of another
     // format gets them converted on the way.
     const int bytes_per_pixel = surface->format->BytesPerPixel;
-    SDL_ConvertPixels(right - left, bottom - top, SDL_PIXELFORMAT_RGB888, pixels + top * width + left, width * 4,
-                      surface->format->format,
-                      static_cast<uint8_t*>(surface->pixels) + top * surface->pitch + left * bytes_per_pixel,
-                      surface->pitch);
+    const int converted =
+        SDL_ConvertPixels(right - left, bottom - top, SDL_PIXELFORMAT_RGB888, pixels + top * width + left, width * 4,
+                          surface->format->format,
+                          static_cast<uint8_t*>(surface->pixels) + top * surface->pitch + left * bytes_per_pixel,
+                          surface->pitch);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+    if (converted != 0) {
+        sdl_cannot_show("the display's pixel format is not one the game can draw in");
+        return;
+    }
     const SDL_Rect area{left, top, right - left, bottom - top};
-    SDL_UpdateWindowSurfaceRects(s.window, &area, 1);
+    if (SDL_UpdateWindowSurfaceRects(s.window, &area, 1) != 0) sdl_cannot_show("the display refused a frame");
 }
 
 uint64_t monotonic_us() {
@@ -121,6 +134,15 @@ public:
 };
 
 }  // namespace
+
+void sdl_cannot_show(const char* what) {
+    SdlState& s = sdl_state();
+    if (s.cannot_show) return;
+    s.cannot_show = true;
+    std::fprintf(stderr, "colonnade4: cannot show the game's picture on this display: %s (%s)\n", what, SDL_GetError());
+}
+
+int sdl_exit_status() { return sdl_state().cannot_show ? EXIT_FAILURE : EXIT_SUCCESS; }
 
 PlatformBackend* sdl_backend() {
     static SdlBackend backend;

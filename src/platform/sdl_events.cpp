@@ -197,9 +197,10 @@ void sdl_prepare_events() {
 
 BackendEvent sdl_next_event() {
     SdlState& s = sdl_state();
-    // Without SDL there is no window to wait on; closing is the only answer
+    // Without SDL there is no window to wait on, and a window that cannot
+    // show the game must not go on taking clicks: closing is the only answer
     // that cannot leave the caller waiting for ever.
-    if (!s.video_ready) return {EV_CLOSE, 0, 0};
+    if (!s.video_ready || s.cannot_show) return {EV_CLOSE, 0, 0};
     for (;;) {
         // A tick is reported only once nothing else is waiting.
         if (s.tick_held && queue_empty()) {

@@ -16,6 +16,10 @@
 
 struct SdlState {
     bool video_ready = false;  // SDL_Init succeeded on an X display
+    // Set for good once the window or a frame could not be shown: the game
+    // is then told to close (an invisible game must not go on taking
+    // clicks), and the program ends with a failure code.
+    bool cannot_show = false;
     SDL_Window* window = nullptr;
     Display* x_display = nullptr;  // SDL's connection, borrowed, never closed here
     ::Window x_window = 0;
@@ -52,6 +56,11 @@ struct SdlState {
 };
 
 SdlState& sdl_state();
+
+// sdl_backend.cpp
+// Says once on stderr why the picture cannot be shown, and marks the run
+// as failed.
+void sdl_cannot_show(const char* what);
 
 // sdl_window.cpp
 bool sdl_open_window(int x, int y, int width, int height, bool centred, const char* title);

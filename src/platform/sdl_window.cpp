@@ -25,11 +25,15 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     }
     SDL_Window* window =
         SDL_CreateWindow(title ? title : "", x, y, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
-    if (!window) return false;
+    if (!window) {
+        sdl_cannot_show("the window could not be made");
+        return false;
+    }
 
     SDL_SysWMinfo info;
     SDL_VERSION(&info.version);
     if (!SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) {
+        sdl_cannot_show("the window is not an X window");
         SDL_DestroyWindow(window);
         return false;
     }

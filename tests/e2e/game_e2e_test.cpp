@@ -219,4 +219,23 @@ TEST(GameWithoutDisplay, EndsSilentlyWithExitCodeZero) {
     EXPECT_FALSE(game.read_line(e2e::Millis{100})) << "nothing is written";
 }
 
+// An 8-bit display: SDL has no surface for the window there. The game must
+// not sit invisible taking clicks; it says why once and fails.
+TEST(GameOnADisplayItCannotDrawOn, SaysWhyOnceAndEndsWithAFailureCode) {
+    auto x = e2e::XvfbSession::start(400, 600, 8);
+    ASSERT_TRUE(x);
+    e2e::ChildProcess::Options options;
+    options.set_env = {{"SDL_AUDIODRIVER", "dummy"}};
+    options.merge_stderr = true;
+    e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
+    const auto status = game.wait_exit();
+    ASSERT_TRUE(status) << "still running with nothing to show";
+    ASSERT_TRUE(WIFEXITED(*status));
+    EXPECT_NE(WEXITSTATUS(*status), 0);
+    while (game.read_line(e2e::Millis{100})) {}
+    ASSERT_EQ(game.lines().size(), 1u) << game.transcript();
+    EXPECT_EQ(game.lines()[0].rfind("colonnade4: cannot show the game's picture on this display: ", 0), 0u)
+        << game.lines()[0];
+}
+
 }  // namespace

@@ -223,14 +223,14 @@ void ChildProcess::kill() {
 // ---------------------------------------------------------------------------
 // XvfbSession
 
-std::unique_ptr<XvfbSession> XvfbSession::start(int width, int height) {
+std::unique_ptr<XvfbSession> XvfbSession::start(int width, int height, int depth) {
     // Xvfb picks the first free display number itself and writes it to this
     // pipe once it accepts connections (-displayfd): no guessing, no race
     // with other servers starting at the same time.
     int ready[2];
     if (pipe2(ready, O_CLOEXEC) != 0) return nullptr;
     const std::string fd_text = std::to_string(ready[1]);
-    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x24";
+    const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
     const std::vector<std::string> argv = {"Xvfb", "-displayfd", fd_text,     "-screen", "0",
                                            screen, "-noreset",   "-nolisten", "tcp",     "-ac"};
     const std::vector<char*> args = c_argv(argv);

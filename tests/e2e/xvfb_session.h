@@ -114,9 +114,9 @@ private:
 // the harness's own to look at it and to send input.
 class XvfbSession {
 public:
-    // Starts Xvfb (-noreset, one screen of width x height x 24) and waits until
-    // it accepts connections. Nothing when it could not be started.
-    static std::unique_ptr<XvfbSession> start(int width = 1280, int height = 1024);
+    // Starts Xvfb (-noreset, one screen of width x height x depth) and waits
+    // until it accepts connections. Nothing when it could not be started.
+    static std::unique_ptr<XvfbSession> start(int width = 1280, int height = 1024, int depth = 24);
     ~XvfbSession();
     XvfbSession(const XvfbSession&) = delete;
     XvfbSession& operator=(const XvfbSession&) = delete;
