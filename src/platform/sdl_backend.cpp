@@ -36,9 +36,6 @@ bool start_video() {
     // A press that brings the window the focus is a press all the same (SDL
     // would drop one that comes within a few ms of the focus change).
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
-    // The system's double click: second press within 500 ms and 4 pixels.
-    SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_TIME, "500");
-    SDL_SetHint(SDL_HINT_MOUSE_DOUBLE_CLICK_RADIUS, "4");
 
     if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return false;
     // The game reads keys, never text; no input method is needed.
@@ -106,6 +103,7 @@ void stop_all() {
     s.tick_pending = false;
     s.tick_held = false;
     s.paint_pending = false;
+    s.click_open = false;
 }
 
 class SdlBackend final : public PlatformBackend {

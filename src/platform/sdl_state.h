@@ -44,6 +44,15 @@ struct SdlState {
     unsigned int num_lock_mask = 0;
     unsigned int key_modifiers = 0;
 
+    // The press that may open a double click, in the server's time and
+    // root coordinates, and the click count SDL's button event for the X
+    // press being read right now is given: 2 for a double click, else 1.
+    bool click_open = false;
+    unsigned int click_button = 0;
+    Time click_time = 0;
+    int click_x = 0, click_y = 0;
+    Uint8 press_clicks = 1;
+
     // Where the left button last went down, in client coordinates: the grip
     // of a window drag that the press starts.
     bool press_known = false;

@@ -88,12 +88,29 @@ protected:
         x->screenshot().save_ppm(path);
         return "screenshot saved to " + path;
     }
-    int cpu_discs_on_board() {
+    int discs_on_board(uint32_t centre, int first_column = 0, int last_column = 6) {
         int n = 0;
-        for (int column = 0; column < 7; ++column)
+        for (int column = first_column; column <= last_column; ++column)
             for (int row = 0; row < 6; ++row)
-                n += pixel(50 + 50 * column, 275 + 50 * row) == CPU_DISC_CENTRE;
+                n += pixel(50 + 50 * column, 275 + 50 * row) == centre;
         return n;
+    }
+    int cpu_discs_on_board() { return discs_on_board(CPU_DISC_CENTRE); }
+    // The game is at rest with these discs on the board and the human to
+    // move; waited for with room for a loaded machine.
+    bool wait_for_rest(int human, int cpu) {
+        return e2e::wait_until(
+            [&] {
+                return pixel(50, 225) == HUMAN_DISC_CENTRE && discs_on_board(HUMAN_DISC_CENTRE) == human &&
+                       cpu_discs_on_board() == cpu;
+            },
+            e2e::Millis{30000});
+    }
+    // Hover updates come from pointer moves, which must reach the game
+    // before the press does.
+    void point_at(int wx, int wy) {
+        x->move_pointer(window.x + wx - 1, window.y + wy - 1);
+        x->move_pointer(window.x + wx, window.y + wy);
     }
     void start_moyen_game() {
         // The arrow over the window outside every zone, the hand over "Moyen".
@@ -155,6 +172,53 @@ TEST_F(GameE2E, LevelPressStartsAGameAndADigitKeyDropsAHumanDiscAndTheComputerRe
             if (pixel(350, 275 + 50 * row) == HUMAN_DISC_CENTRE) return true;
         return false;
     })) << dump("keypad-disc");
+}
+
+// Double clicks are judged by when and where the presses happened, not by
+// when the game, busy with a disc or a search, gets round to reading them.
+// A second press 150 ms after the first comes while the game is already
+// busy with what the first one started.
+constexpr e2e::Millis QUICK_SECOND_PRESS{150};
+constexpr int COLUMN_3_X = 200, BOARD_Y = 400, NOVICE_X = 80, NOVICE_Y = 95;
+
+TEST_F(GameE2E, DoubleClickOnAColumnPlaysOneDisc) {
+    start_moyen_game();
+    const int cpu_before = cpu_discs_on_board();
+    point_at(COLUMN_3_X, BOARD_Y);
+    x->click_after(e2e::Millis{0});
+    x->click_after(QUICK_SECOND_PRESS);
+    // Key "1" afterwards marks the end: everything before it has been handled.
+    x->tap_key(XK_1);
+    ASSERT_TRUE(wait_for_rest(2, cpu_before + 2)) << dump("double-click-column");
+    EXPECT_EQ(discs_on_board(HUMAN_DISC_CENTRE, 3, 3), 1) << dump("double-click-column");
+}
+
+TEST_F(GameE2E, TwoPressesASecondApartQueuedWhileBusyPlayTwoMoves) {
+    start_moyen_game();
+    const int cpu_before = cpu_discs_on_board();
+    point_at(COLUMN_3_X, BOARD_Y);
+    game.stop();
+    x->click_after(e2e::Millis{0});
+    x->click_after(e2e::Millis{1000});
+    game.resume();
+    ASSERT_TRUE(wait_for_rest(2, cpu_before + 2)) << dump("two-presses");
+    EXPECT_EQ(discs_on_board(HUMAN_DISC_CENTRE, 3, 3), 2) << dump("two-presses");
+}
+
+TEST_F(GameE2E, DoubleClickOnALevelWhileTheOpeningDiscFallsStartsOneGame) {
+    start_moyen_game();
+    // Openers alternate: make the next game the computer's to open.
+    if (cpu_discs_on_board() != 0) {
+        x->click(window.x + 81, window.y + 131);
+        ASSERT_TRUE(wait_for_rest(0, 0)) << dump("human-opens");
+    }
+    point_at(NOVICE_X, NOVICE_Y);
+    x->click_after(e2e::Millis{0});
+    x->click_after(QUICK_SECOND_PRESS);
+    x->tap_key(XK_1);
+    // One game, opened by the computer; a second would be the human's to
+    // open and leave one computer disc after key "1".
+    ASSERT_TRUE(wait_for_rest(1, 2)) << dump("double-click-level");
 }
 
 TEST_F(GameE2E, EscapeEndsTheGameWithExitCodeZero) {

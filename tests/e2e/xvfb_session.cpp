@@ -209,6 +209,14 @@ std::optional<int> ChildProcess::wait_exit(Millis within) {
     return status_;
 }
 
+void ChildProcess::stop() {
+    if (pid_ > 0 && !status_) ::kill(pid_, SIGSTOP);
+}
+
+void ChildProcess::resume() {
+    if (pid_ > 0 && !status_) ::kill(pid_, SIGCONT);
+}
+
 void ChildProcess::kill() {
     if (pid_ > 0 && !status_) {
         ::kill(pid_, SIGKILL);
@@ -383,6 +391,14 @@ void XvfbSession::double_click(int x, int y) {
         XTestFakeButtonEvent(display_, 1, True, CurrentTime);
         XTestFakeButtonEvent(display_, 1, False, CurrentTime);
     }
+    sync();
+}
+
+void XvfbSession::click_after(Millis gap, int button) {
+    // XTEST's delay holds our requests back in the server itself, which
+    // stamps the press when it finally takes it.
+    XTestFakeButtonEvent(display_, unsigned(button), True, static_cast<unsigned long>(gap.count()));
+    XTestFakeButtonEvent(display_, unsigned(button), False, CurrentTime);
     sync();
 }
 

@@ -96,6 +96,10 @@ public:
     // The exit status as waitpid gives it, once the process has ended.
     std::optional<int> wait_exit(Millis within = DEFAULT_DEADLINE);
     bool running();
+    // SIGSTOP and SIGCONT: a stopped program reads nothing, so input made
+    // meanwhile waits for it exactly as it waits behind a long search.
+    void stop();
+    void resume();
     // SIGKILL to our own pid, then reaped. Harmless when already gone.
     void kill();
 
@@ -142,6 +146,10 @@ public:
     void release_button(int button = 1);
     void click(int x, int y, int button = 1);
     void double_click(int x, int y);
+    // A click where the pointer is, whose press the server takes `gap`
+    // after the input sent before it: the events carry server times that far
+    // apart, whenever the program under test gets to read them.
+    void click_after(Millis gap, int button = 1);
     void key_down(KeySymbol key);
     void key_up(KeySymbol key);
     void tap_key(KeySymbol key);
