@@ -8,7 +8,7 @@ cmake make g++ pkg-config
 libsdl2-dev libasound2-dev libx11-dev libxext-dev libxtst-dev libxfixes-dev
 libfreetype-dev libfontconfig-dev libpng-dev
 libfluidsynth-dev timgm6mb-soundfont
-fonts-liberation fonts-liberation2 xfonts-base
+fonts-liberation fonts-liberation2 fonts-urw-base35 fonts-dejavu-core xfonts-base
 libgtest-dev
 xvfb xauth xdotool
 desktop-file-utils appstream dpkg-dev file groff-base

@@ -15,10 +15,12 @@
 #include <algorithm>
 #include <cctype>
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <future>
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -47,12 +49,24 @@ constexpr FT_Fixed OBLIQUE_SHEAR = 0x0366A;
 // ----------------------------------------------------------------------------
 // Faces
 
+// A face's Windows cell (ascent and descent) in its design units. A face
+// drawn to another's widths rarely shares its cell too, and the artwork
+// places its texts by their cells: a substitute takes the cell of the face
+// it stands in for, so its baselines land where that face's would.
+struct Cell {
+    long ascent, descent, units;
+};
+constexpr Cell TIMES_NEW_ROMAN_CELL{1825, 443, 2048};
+constexpr Cell ARIAL_CELL{1854, 434, 2048};
+constexpr Cell ARIAL_NARROW_CELL{1888, 431, 2048};
+
 struct ResolvedFace {
     std::string file;
     int index = 0;
     std::string family;
-    bool embolden = false;  // the file is lighter than the weight asked for
-    bool oblique = false;   // the file is upright but italic was asked for
+    bool embolden = false;       // the file is lighter than the weight asked for
+    bool oblique = false;        // the file is upright but italic was asked for
+    const Cell* cell = nullptr;  // the cell it is given, or none: the file's own
 };
 
 struct Glyph {
@@ -110,30 +124,71 @@ bool is_generic_family(const std::string& family) {
 
 struct Candidate {
     const char* family;
-    int min_weight;  // a substitute for a heavy face is asked for bold
+    int min_weight;    // a substitute for a heavy face is asked for bold
+    const Cell* cell;  // the cell it is given, or none: its own
 };
 
-// The faces tried for a requested family, in order. The game's two faces
-// come with their usual free substitutes; "Impact" above all must never
-// fall to whatever fontconfig offers last, which can be a symbol face.
+// The faces tried for a requested family, in order: the face itself, then
+// the free faces drawn to its letter widths, so that every text keeps the
+// length the artwork places it for, then fontconfig's own choice for the
+// generic family. A face of other widths pushes the title's "4" onto its
+// neighbour and cuts the banners short. Each substitute takes the cell of
+// the face it stands in for.
 std::vector<Candidate> candidates_for(const std::string& family) {
+    const Cell* times = &TIMES_NEW_ROMAN_CELL;
+    const Cell* arial = &ARIAL_CELL;
+    const Cell* narrow = &ARIAL_NARROW_CELL;
     if (same_name(family, "Times New Roman"))
-        return {{"Times New Roman", 0}, {"Liberation Serif", 0}, {"Tinos", 0}, {"DejaVu Serif", 0}, {"serif", 0}};
+        return {{"Times New Roman", 0, nullptr},
+                {"Liberation Serif", 0, times},
+                {"Tinos", 0, times},
+                {"Nimbus Roman", 0, times},
+                {"Nimbus Roman No9 L", 0, times},
+                {"TeX Gyre Termes", 0, times},
+                {"serif", 0, times}};
+    if (same_name(family, "Arial"))
+        return {{"Arial", 0, nullptr},     {"Liberation Sans", 0, arial}, {"Arimo", 0, arial},
+                {"Nimbus Sans", 0, arial}, {"Nimbus Sans L", 0, arial},   {"TeX Gyre Heros", 0, arial},
+                {"sans-serif", 0, arial}};
+    // No free face shares Impact's widths. The narrow bold sans faces come
+    // closest; they share each other's widths and are given one cell, so
+    // either writes the column numbers alike. Then a condensed bold sans.
     if (same_name(family, "Impact"))
-        return {{"Impact", 0},
-                {"Liberation Sans Narrow", WEIGHT_BOLD},
-                {"Arimo", WEIGHT_BOLD},
-                {"DejaVu Sans Condensed", WEIGHT_BOLD},
-                {"sans-serif", WEIGHT_BOLD}};
-    return {{family.c_str(), 0}, {"sans-serif", 0}};
+        return {{"Impact", 0, nullptr},
+                {"Liberation Sans Narrow", WEIGHT_BOLD, narrow},
+                {"Nimbus Sans Narrow", WEIGHT_BOLD, narrow},
+                {"DejaVu Sans Condensed", WEIGHT_BOLD, nullptr},
+                {"sans-serif", WEIGHT_BOLD, nullptr}};
+    return {{family.c_str(), 0, nullptr}, {"sans-serif", 0, nullptr}};
+}
+
+// A symbol face can map the Latin letters to its own signs (its "A" an
+// Alpha or a dingbat), and fontconfig then counts them as Latin: the
+// glyph's own name tells, in the faces that name their glyphs.
+bool a_is_named_a(const char* file, int index) {
+    FT_Face face = nullptr;
+    if (FT_New_Face(store.library, file, index, &face) != 0) return false;
+    bool latin = true;
+    if (FT_HAS_GLYPH_NAMES(face)) {
+        char name[16] = "";
+        const FT_UInt glyph = FT_Get_Char_Index(face, 'A');
+        latin = glyph != 0 && FT_Get_Glyph_Name(face, glyph, name, sizeof name) == 0 && std::strcmp(name, "A") == 0;
+    }
+    FT_Done_Face(face);
+    return latin;
 }
 
 bool covers_latin(FcPattern* match) {
     FcCharSet* charset = nullptr;
-    if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) != FcResultMatch) return false;
+    FcChar8* file = nullptr;
+    int index = 0;
+    if (FcPatternGetCharSet(match, FC_CHARSET, 0, &charset) != FcResultMatch ||
+        FcPatternGetString(match, FC_FILE, 0, &file) != FcResultMatch)
+        return false;
     for (const char32_t* c = LATIN_PROBE; *c != 0; ++c)
         if (!FcCharSetHasChar(charset, FcChar32(*c))) return false;
-    return true;
+    FcPatternGetInteger(match, FC_INDEX, 0, &index);
+    return a_is_named_a(reinterpret_cast<const char*>(file), index);
 }
 
 bool has_family(FcPattern* match, const std::string& family, std::string* found) {
@@ -148,8 +203,28 @@ bool has_family(FcPattern* match, const std::string& family, std::string* found)
     return false;
 }
 
-// One fontconfig match for a family; true when it is that family (any
-// family for a generic name) and it can write Latin text.
+// fontconfig's pick for a candidate, or none: for a named family its best
+// match when that is the family; for a generic family the first face of
+// its own order of preference that writes Latin text, so that a symbol
+// face ranked first is passed over. The caller destroys the pick.
+FcPattern* pick_face(FcPattern* pattern, const char* family) {
+    FcResult result = FcResultNoMatch;
+    if (!is_generic_family(family)) {
+        FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+        std::string found;
+        if (match != nullptr && has_family(match, family, &found) && covers_latin(match)) return match;
+        if (match != nullptr) FcPatternDestroy(match);
+        return nullptr;
+    }
+    FcFontSet* sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
+    FcPattern* pick = nullptr;
+    for (int i = 0; sorted != nullptr && i < sorted->nfont && pick == nullptr; ++i)
+        if (covers_latin(sorted->fonts[i])) pick = FcFontRenderPrepare(nullptr, pattern, sorted->fonts[i]);
+    if (sorted != nullptr) FcFontSetDestroy(sorted);
+    return pick;
+}
+
+// The face fontconfig picks for a candidate at a weight and slant.
 bool try_family(const Candidate& candidate, int weight, bool italic, ResolvedFace* out) {
     const int wanted_weight = std::max(weight, candidate.min_weight);
     FcPattern* pattern = FcPatternCreate();
@@ -159,40 +234,53 @@ bool try_family(const Candidate& candidate, int weight, bool italic, ResolvedFac
     FcPatternAddBool(pattern, FC_SCALABLE, FcTrue);
     FcConfigSubstitute(nullptr, pattern, FcMatchPattern);
     FcDefaultSubstitute(pattern);
-    FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pattern, &result);
+    FcPattern* match = pick_face(pattern, candidate.family);
     FcPatternDestroy(pattern);
     if (match == nullptr) return false;
 
-    bool accepted = false;
-    std::string family;
     FcChar8* file = nullptr;
-    if (FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch &&
-        (has_family(match, candidate.family, &family) || is_generic_family(candidate.family)) && covers_latin(match)) {
+    const bool accepted = FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch;
+    if (accepted) {
         int index = 0, matched_weight = FC_WEIGHT_REGULAR, matched_slant = FC_SLANT_ROMAN;
         FcPatternGetInteger(match, FC_INDEX, 0, &index);
         FcPatternGetInteger(match, FC_WEIGHT, 0, &matched_weight);
         FcPatternGetInteger(match, FC_SLANT, 0, &matched_slant);
+        has_family(match, candidate.family, &out->family);
         out->file = reinterpret_cast<const char*>(file);
         out->index = index;
-        out->family = family;
         out->embolden = wanted_weight >= WEIGHT_WANTS_BOLD && matched_weight < FC_WEIGHT_DEMIBOLD;
         out->oblique = italic && matched_slant == FC_SLANT_ROMAN;
-        accepted = true;
+        out->cell = candidate.cell;
     }
     FcPatternDestroy(match);
     return accepted;
 }
 
+// Without any face the game still plays, its texts left blank; the player
+// is told once, by the first face that could not be had.
+void say_no_font(const std::string& family) {
+    static std::once_flag said;
+    std::call_once(said, [&family] {
+        std::fprintf(stderr,
+                     "colonnade4: no font found for \"%s\" nor any other that writes Latin letters; "
+                     "the texts are left out\n",
+                     family.c_str());
+    });
+}
+
+// A face found missing stays missing: the board view asks for its font on
+// every redraw, and the search for it must not run each time.
 const ResolvedFace* resolve_face(const std::string& family, int weight, bool italic) {
     const std::string key = family + "|" + std::to_string(weight) + "|" + (italic ? "i" : "r");
     auto found = store.resolved.find(key);
-    if (found != store.resolved.end()) return &found->second;
-    for (const Candidate& candidate : candidates_for(family)) {
+    if (found == store.resolved.end()) {
         ResolvedFace face;
-        if (try_family(candidate, weight, italic, &face)) return &store.resolved.emplace(key, face).first->second;
+        for (const Candidate& candidate : candidates_for(family))
+            if (try_family(candidate, weight, italic, &face)) break;
+        if (face.file.empty()) say_no_font(family);
+        found = store.resolved.emplace(key, face).first;
     }
-    return nullptr;
+    return found->second.file.empty() ? nullptr : &found->second;
 }
 
 int round_div(long numerator, long denominator) { return int(std::lround(double(numerator) / double(denominator))); }
@@ -202,9 +290,11 @@ int round_div(long numerator, long denominator) { return int(std::lround(double(
 enum class SizeBy { Em, Cell };
 
 SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
-    const std::string key = resolved.file + "|" + std::to_string(resolved.index) + "|" +
-                            (by == SizeBy::Em ? "e" : "c") + std::to_string(pixels) + "|" +
-                            (resolved.embolden ? "b" : "") + (resolved.oblique ? "o" : "");
+    std::string key = resolved.file + "|" + std::to_string(resolved.index) + "|" + (by == SizeBy::Em ? "e" : "c") +
+                      std::to_string(pixels) + "|" + (resolved.embolden ? "b" : "") + (resolved.oblique ? "o" : "");
+    // A file given another face's cell is sized differently; the cells
+    // differ in their ascents.
+    if (resolved.cell != nullptr) key.append("|").append(std::to_string(resolved.cell->ascent));
     auto found = store.sized.find(key);
     if (found != store.sized.end()) return found->second.get();
 
@@ -212,13 +302,18 @@ SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
     if (FT_New_Face(store.library, resolved.file.c_str(), resolved.index, &face) != 0) return nullptr;
     // The cell is the Windows ascent and descent of the face when it has
     // them, which is what the reference metrics are made of.
-    long cell_ascent = face->ascender, cell_descent = -face->descender;
+    const long face_units = face->units_per_EM > 0 ? face->units_per_EM : 2048;
+    long units = face_units, cell_ascent = face->ascender, cell_descent = -face->descender;
     if (const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
         os2 != nullptr && os2->usWinAscent + os2->usWinDescent > 0) {
         cell_ascent = os2->usWinAscent;
         cell_descent = os2->usWinDescent;
     }
-    const long units = face->units_per_EM > 0 ? face->units_per_EM : 2048;
+    if (resolved.cell != nullptr) {
+        cell_ascent = resolved.cell->ascent;
+        cell_descent = resolved.cell->descent;
+        units = resolved.cell->units;
+    }
     // The em in 1/64 pixels.
     const long em64 = by == SizeBy::Em ? long(pixels) * 64 : long(pixels) * 64 * units / (cell_ascent + cell_descent);
     if (em64 <= 0 || FT_Set_Char_Size(face, 0, em64, POINTS_PER_INCH, POINTS_PER_INCH) != 0) {
@@ -232,8 +327,8 @@ SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
     sized->ascent = round_div(cell_ascent * em64, units * 64);
     sized->descent = round_div(cell_descent * em64, units * 64);
     if (by == SizeBy::Cell) sized->descent = pixels - sized->ascent;  // the cell is exactly what was asked
-    sized->underline_position = std::max(1, round_div(-long(face->underline_position) * em64, units * 64));
-    sized->underline_thickness = std::max(1, round_div(long(face->underline_thickness) * em64, units * 64));
+    sized->underline_position = std::max(1, round_div(-long(face->underline_position) * em64, face_units * 64));
+    sized->underline_thickness = std::max(1, round_div(long(face->underline_thickness) * em64, face_units * 64));
     return store.sized.emplace(key, std::move(sized)).first->second.get();
 }
 
@@ -299,7 +394,11 @@ Font* font_of(FontHandle handle) {
 
 FontHandle new_font(const std::string& family, SizeBy by, int pixels, int weight, bool italic, int quarter_turns,
                     bool underline, bool strikeout) {
-    if (pixels <= 0 || !start_face_store()) return NO_FONT;
+    if (pixels <= 0) return NO_FONT;
+    if (!start_face_store()) {
+        say_no_font(family);
+        return NO_FONT;
+    }
     const ResolvedFace* resolved = resolve_face(family, weight, italic);
     if (resolved == nullptr) return NO_FONT;
     SizedFace* face = sized_face(*resolved, by, pixels);
