@@ -4,7 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <X11/keysym.h>
+#include <unistd.h>
 
+#include <filesystem>
+#include <fstream>
+#include <string>
 #include <vector>
 
 #include "art/artwork.h"
@@ -270,6 +274,43 @@ TEST(GameWithoutSound, ShowsTheOneBoxThenPlaysSilently) {
     ASSERT_TRUE(status);
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
     EXPECT_FALSE(game.read_line(e2e::Millis{100})) << "the game writes nothing, the box says it all";
+}
+
+TEST(GameWithoutFonts, SaysSoOnceAndPlaysWithBlankTexts) {
+    const ExpectedArt& art = expected_art();
+    // A fontconfig set-up that offers no font folder at all.
+    const std::filesystem::path dir =
+        std::filesystem::temp_directory_path() / ("colonnade4-no-fonts-" + std::to_string(::getpid()));
+    std::filesystem::create_directories(dir);
+    std::ofstream(dir / "fonts.conf") << "<?xml version=\"1.0\"?>\n<fontconfig><cachedir>" << (dir / "cache").string()
+                                      << "</cachedir></fontconfig>\n";
+    auto x = e2e::XvfbSession::start(1280, 1024);
+    ASSERT_TRUE(x);
+    e2e::ChildProcess::Options options;
+    options.set_env = {{"SDL_AUDIODRIVER", "dummy"}, {"FONTCONFIG_FILE", (dir / "fonts.conf").string()}};
+    options.merge_stderr = true;
+    e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
+    EXPECT_TRUE(game.wait_for_line_starting("colonnade4: no font found for \"")) << "the face is named";
+    // The picture shows, a game starts and a key plays a move.
+    const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == art.at(360, 225); }));
+    x->move_pointer(wx + 80, wy + 130);
+    x->move_pointer(wx + 81, wy + 131);
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == art.moyen_hover[23 * 106 + 13]; }));
+    x->click(wx + 81, wy + 131);
+    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; }));
+    x->tap_key(XK_4);
+    ASSERT_TRUE(e2e::wait_until([&] {
+        for (int row = 0; row < 6; ++row)
+            if (x->pixel(wx + 200, wy + 275 + 50 * row) == HUMAN_DISC_CENTRE) return true;
+        return false;
+    })) << "a disc in column 4";
+    x->tap_key(XK_Escape);
+    const auto status = game.wait_exit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+    EXPECT_FALSE(game.read_line(e2e::Millis{100})) << "said once";
+    std::filesystem::remove_all(dir);
 }
 
 TEST(GameWithoutDisplay, EndsSilentlyWithExitCodeZero) {
