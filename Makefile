@@ -29,12 +29,13 @@ bench: build
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
 	@./$(BUILD_DIR)/colonnade4-gamebench
 
-# `make install PREFIX=/opt/colonnade4`; DESTDIR=... stages the files
-# elsewhere, as packagers do.
-install: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$(PREFIX)" > /dev/null
-	@cmake --build $(BUILD_DIR) -j $(JOBS)
-	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR)
+# `make install PREFIX=$$HOME/.local`; DESTDIR=... stages the files
+# elsewhere, as packagers do. The prefix is given to the install step only,
+# so the build stays as it was configured (and `make package` still makes
+# a package for /usr). Under /usr the game goes to /usr/games; under any
+# other prefix to its bin, named in full by the desktop entry.
+install: build
+	@DESTDIR="$(DESTDIR)" cmake --install $(BUILD_DIR) --prefix "$(PREFIX)" --strip
 
 # The Debian package: $(BUILD_DIR)/colonnade4_<version>_<arch>.deb
 package: build

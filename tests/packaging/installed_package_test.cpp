@@ -191,7 +191,7 @@ TEST(DesktopEntry, PassesTheValidatorAndDescribesTheGame) {
 TEST(DesktopEntry, ExecIsTheInstalledProgram) {
     const std::string exec = desktop_entry()["Exec"];
     ASSERT_EQ(exec, "colonnade4") << "the game takes no arguments and is found on PATH";
-    const fs::path program = ROOT / "usr/bin" / exec;
+    const fs::path program = ROOT / "usr/games" / exec;
     ASSERT_TRUE(fs::is_regular_file(program)) << program;
     const fs::perms perms = fs::status(program).permissions();
     EXPECT_NE(perms & fs::perms::others_exec, fs::perms::none) << "executable by everybody";
@@ -268,6 +268,59 @@ TEST(ManPages, EnglishAndFrenchShowTheVersionAndTypesetWithoutWarnings) {
         EXPECT_EQ(typeset.status, 0);
         EXPECT_EQ(typeset.output, "");
     }
+}
+
+// Whatever lintian finds: errors, warnings and the informational tags
+// (missing hardening, unstripped notes), pedantic tags aside.
+TEST(Package, LintianFindsNothingToReport) {
+    if (run("command -v lintian").status != 0) GTEST_SKIP() << "lintian is not installed";
+    const CommandResult check = run("lintian --pedantic --display-info " + quoted(package_file()));
+    std::istringstream lines(check.output);
+    std::string line, reported;
+    while (std::getline(lines, line))
+        if (line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0 || line.rfind("I: ", 0) == 0) reported += line + "\n";
+    EXPECT_EQ(reported, "");
+}
+
+TEST(Package, ChangelogIsDebiansForThisVersion) {
+    const fs::path file = ROOT / "usr/share/doc/colonnade4/changelog.gz";
+    ASSERT_TRUE(fs::is_regular_file(file));
+    const CommandResult version = run("gzip -dc " + quoted(file) + " | dpkg-parsechangelog -l - -S Version");
+    EXPECT_EQ(version.status, 0) << version.output;
+    EXPECT_EQ(trimmed(version.output), VERSION);
+}
+
+// The packaged program answers the two questions on stdout without a
+// display; anything else starts the game, which without a display ends
+// silently.
+TEST(Program, AnswersVersionAndHelpAndOtherwiseStartsTheGame) {
+    const std::string program = quoted(ROOT / "usr/games/colonnade4");
+    const CommandResult version = run("env -u DISPLAY " + program + " --version 2>/dev/null");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.output, "Colonnade4 " + VERSION + "\n");
+    const CommandResult help = run("env -u DISPLAY " + program + " --help 2>/dev/null");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_EQ(help.output.rfind("Usage: colonnade4 [--help | --version]\n", 0), 0u) << help.output;
+    const CommandResult other = run("env -u DISPLAY " + program + " --fullscreen");
+    EXPECT_EQ(other.status, 0);
+    EXPECT_EQ(other.output, "") << "the game, with nowhere to show itself";
+}
+
+// `make install PREFIX=~/.local`: that bin is often not on the desktop's
+// PATH, so the desktop entry names the program in full.
+TEST(Install, UnderAnotherPrefixTheDesktopEntryNamesTheProgramInFull) {
+    const fs::path prefix = fs::path(::testing::TempDir()) / "colonnade4-home/.local";
+    fs::remove_all(prefix.parent_path());
+    const CommandResult install = run("cmake --install " + quoted(BINARY_DIR) + " --prefix " + quoted(prefix));
+    ASSERT_EQ(install.status, 0) << install.output;
+    const fs::path entry = prefix / "share/applications" / desktop_file().filename();
+    const std::string text = read_text(entry);
+    const std::string program = (prefix / "bin/colonnade4").string();
+    EXPECT_NE(text.find("\nExec=" + program + "\n"), std::string::npos) << text;
+    EXPECT_NE(text.find("\nTryExec=" + program + "\n"), std::string::npos) << text;
+    EXPECT_EQ(run("desktop-file-validate " + quoted(entry)).output, "");
+    EXPECT_EQ(run(quoted(fs::path(program)) + " --version").output, "Colonnade4 " + VERSION + "\n");
+    fs::remove_all(prefix.parent_path());
 }
 
 }  // namespace
