@@ -96,3 +96,25 @@ inline void set_board(const std::vector<std::string>& columns_bottom_up) {
             game.game_board.cells[cell_index(column, BOARD_ROWS - 1 - k)] = discs[k] == 'h' ? CELL_HUMAN : CELL_CPU;
     }
 }
+
+// A full board with no line of four: rows pair up (0-1, 2-3, 4-5) and the
+// colours alternate along each row, flipping in the middle pair.
+inline char draw_pattern(int column, int row) {
+    const bool middle_pair = row == 2 || row == 3;
+    return ((column % 2 == 0) != middle_pair) ? 'h' : 'c';
+}
+
+// The draw pattern from the bottom up, leaving the top cell of the given
+// columns empty.
+inline std::vector<std::string> draw_board_leaving(std::initializer_list<int> open_columns) {
+    std::vector<std::string> columns;
+    for (int c = 0; c < BOARD_COLUMNS; ++c) {
+        std::string discs;
+        for (int row = BOARD_ROWS - 1; row >= 0; --row)
+            discs += draw_pattern(c, row);
+        for (int open : open_columns)
+            if (open == c) discs.pop_back();
+        columns.push_back(discs);
+    }
+    return columns;
+}

@@ -11,28 +11,6 @@ constexpr uint32_t note_off(int channel, int key) { return 0x7F0080u | uint32_t(
 constexpr uint32_t note_on(int channel, int key) { return 0x7F0090u | uint32_t(channel) | uint32_t(key) << 8; }
 constexpr uint32_t DISC_OFF = 0x7F4A80, DISC_ON = 0x7F4A90;
 
-// A full board with no line of four: rows pair up (0-1, 2-3, 4-5) and the
-// colours alternate along each row, flipping in the middle pair.
-char draw_pattern(int column, int row) {
-    const bool middle_pair = row == 2 || row == 3;
-    return ((column % 2 == 0) != middle_pair) ? 'h' : 'c';
-}
-
-// The draw pattern from the bottom up, leaving the top cell of the given
-// columns empty.
-std::vector<std::string> draw_board_leaving(std::initializer_list<int> open_columns) {
-    std::vector<std::string> columns;
-    for (int c = 0; c < BOARD_COLUMNS; ++c) {
-        std::string discs;
-        for (int row = BOARD_ROWS - 1; row >= 0; --row)
-            discs += draw_pattern(c, row);
-        for (int open : open_columns)
-            if (open == c) discs.pop_back();
-        columns.push_back(discs);
-    }
-    return columns;
-}
-
 class TurnSequenceTest : public GameTest {
 protected:
     void SetUp() override {
