@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 # The build tool's own "Entering directory" lines say nothing useful here.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build run test bench install package screenshot clean
+.PHONY: all deps configure build run test bench fuzz install package screenshot clean
 
 all: build
 
@@ -28,6 +28,13 @@ bench: build
 	@./$(BUILD_DIR)/colonnade4-engine bench
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
 	@./$(BUILD_DIR)/colonnade4-gamebench
+
+# A million fuzzed events on the headless game (clang, libFuzzer and the
+# sanitizers, in build-fuzz/); `make fuzz EVENTS=...` for another count.
+EVENTS ?= 1000000
+fuzz:
+	@scripts/install-deps.sh fuzz
+	@tools/fuzz.sh $(EVENTS)
 
 # `make install PREFIX=$$HOME/.local`; DESTDIR=... stages the files
 # elsewhere, as packagers do. The prefix is given to the install step only,

@@ -1,6 +1,7 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing the game
 # need, and only those that are missing, so a second run costs nothing.
+# `install-deps.sh fuzz` adds the compiler and runtime of `make fuzz`.
 set -eu
 
 PACKAGES="
@@ -13,6 +14,7 @@ libgtest-dev
 xvfb xauth xdotool
 desktop-file-utils appstream dpkg-dev file groff-base
 "
+if [ "${1:-}" = "fuzz" ]; then PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"; fi
 
 missing=""
 for p in $PACKAGES; do

@@ -72,6 +72,14 @@ void headless_idle_ms(uint64_t ms);  // ms of virtual time with nothing but time
 void headless_set_pointer(int x, int y);
 // Runs `action` when the clock reaches ms.
 void headless_at_ms(uint64_t ms, std::function<void()> action);
+// True while the game has something to handle: a queued event, a pending
+// repaint or tick, a step or a timed action. A driver that feeds the game
+// one event at a time calls wait_event only while this holds, so it never
+// meets the end of the script.
+bool headless_busy();
+// Drops the queued events, the steps and the timed actions: what the user
+// still meant to do when the program was told to end.
+void headless_forget_input();
 
 // --- what happened -----------------------------------------------------------
 struct HeadlessMessageBox {

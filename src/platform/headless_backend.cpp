@@ -364,6 +364,17 @@ void headless_at_ms(uint64_t ms, std::function<void()> action) {
     twin.timed.emplace(ms * 1000u, std::move(action));
 }
 
+bool headless_busy() {
+    return !twin.queue.empty() || twin.paint_pending || twin.tick_pending || !twin.steps.empty() ||
+           !twin.timed.empty();
+}
+
+void headless_forget_input() {
+    twin.queue.clear();
+    twin.steps.clear();
+    twin.timed.clear();
+}
+
 const HeadlessLog& headless_log() {
     twin.log.steps_left = int(twin.steps.size());
     return twin.log;
