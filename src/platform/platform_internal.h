@@ -32,6 +32,20 @@ void end_drawing_on(const DrawTarget* target);
 // stays on one thread: nothing else touches the fonts until it is done.
 void prepare_fonts_early();
 
+// text.cpp: one line of UTF-8 text in the platform's own plain sans face,
+// for the pictures the platform draws itself (the message box). These work
+// outside the game's drawing pass and fonts, so a box shown in the middle of
+// the game's drawing leaves both as they were. measure_plain_text is false
+// when no face can be found; the text is then not drawn either.
+struct PlainTextSize {
+    int width = 0;
+    int ascent = 0, descent = 0;  // the line's cell is ascent + descent high
+};
+bool measure_plain_text(const char* text, int em_pixels, bool bold, PlainTextSize* size);
+// (x, y) is the top-left corner of the line's cell; the colour is stored.
+void draw_plain_text(DrawTarget* target, int x, int y, const char* text, int em_pixels, bool bold,
+                     uint32_t stored_colour);
+
 // The parts of shutdown_platform, in the order it calls them.
 void shutdown_screen();
 void shutdown_drawing();

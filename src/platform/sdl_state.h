@@ -85,9 +85,9 @@ void sdl_prepare_events();  // after SDL_Init: tick event type, paint merging
 BackendEvent sdl_next_event();
 void sdl_start_timer(int period_ms);
 void sdl_stop_timer();
-// For the modal loops (drag, message box): waits up to wait_ms for events,
-// hands repaint and close requests to the window's own handling and drops
-// everything else, as the system's own modal loops do.
+// For the drag loop: waits up to wait_ms for events, hands repaint and
+// close requests to the window's own handling and drops everything else,
+// as the system's own move loop does.
 void sdl_pump_modal(int wait_ms);
 
 // sdl_drag.cpp

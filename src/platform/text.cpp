@@ -499,6 +499,40 @@ void fill_cell_rect(DrawTarget* target, const TextPlacement& at, int u0, int v0,
         }
 }
 
+// The glyphs of a UTF-8 line, and its width along the text direction.
+std::vector<const Glyph*> glyph_run(SizedFace& face, const char* text, int* total) {
+    std::vector<const Glyph*> glyphs;
+    *total = 0;
+    for (const unsigned char* s = reinterpret_cast<const unsigned char*>(text); *s != 0;) {
+        const Glyph& g = glyph_of(face, next_code_point(s));
+        glyphs.push_back(&g);
+        *total += g.advance;
+    }
+    return glyphs;
+}
+
+void blit_glyph_run(DrawTarget* target, const TextPlacement& at, const SizedFace& face,
+                    const std::vector<const Glyph*>& glyphs, uint32_t stored) {
+    int pen = 0;
+    for (const Glyph* g : glyphs) {
+        const int u0 = pen + g->left, v0 = face.ascent - g->top;
+        for (int row = 0; row < g->height; ++row)
+            for (int col = 0; col < g->width; ++col) {
+                int tx, ty;
+                at.map(u0 + col, v0 + row, &tx, &ty);
+                cover_pixel(target, tx, ty, stored, g->coverage[size_t(row) * size_t(g->width) + size_t(col)]);
+            }
+        pen += g->advance;
+    }
+}
+
+// The platform's own plain face (see measure_plain_text).
+SizedFace* plain_face(int em_pixels, bool bold) {
+    if (em_pixels <= 0 || !start_face_store()) return nullptr;
+    const ResolvedFace* resolved = resolve_face("sans-serif", bold ? WEIGHT_BOLD : WEIGHT_NORMAL, false);
+    return resolved != nullptr ? sized_face(*resolved, SizeBy::Em, em_pixels) : nullptr;
+}
+
 }  // namespace
 
 void prepare_fonts_early() {
@@ -572,30 +606,14 @@ void draw_text(const char* text) {
     if (font == nullptr || font->face == nullptr) return;
     SizedFace& face = *font->face;
 
-    std::vector<const Glyph*> glyphs;
     int total = 0;
-    for (const unsigned char* s = reinterpret_cast<const unsigned char*>(text); *s != 0;) {
-        const Glyph& g = glyph_of(face, next_code_point(s));
-        glyphs.push_back(&g);
-        total += g.advance;
-    }
+    const std::vector<const Glyph*> glyphs = glyph_run(face, text, &total);
     DrawTarget* target = pass->target;
     const TextPlacement at{pass->x, pass->y, font->quarter_turns};
     const int cell = face.ascent + face.descent;
     const uint32_t stored = stored_pixel(pass->text_colour);
     if ((pass->mode & DM_TRANSPARENT) == 0) fill_cell_rect(target, at, 0, 0, total, cell, TEXT_BACKGROUND);
-
-    int pen = 0;
-    for (const Glyph* g : glyphs) {
-        const int u0 = pen + g->left, v0 = face.ascent - g->top;
-        for (int row = 0; row < g->height; ++row)
-            for (int col = 0; col < g->width; ++col) {
-                int tx, ty;
-                at.map(u0 + col, v0 + row, &tx, &ty);
-                cover_pixel(target, tx, ty, stored, g->coverage[size_t(row) * size_t(g->width) + size_t(col)]);
-            }
-        pen += g->advance;
-    }
+    blit_glyph_run(target, at, face, glyphs, stored);
     if (font->underline)
         fill_cell_rect(target, at, 0, face.ascent + face.underline_position, total, face.underline_thickness, stored);
     if (font->strikeout)
@@ -621,6 +639,23 @@ bool font_info(FontHandle font, FontInfo* info) {
         info->quarter_turns = f->quarter_turns;
     }
     return true;
+}
+
+bool measure_plain_text(const char* text, int em_pixels, bool bold, PlainTextSize* size) {
+    SizedFace* face = plain_face(em_pixels, bold);
+    if (face == nullptr || text == nullptr) return false;
+    glyph_run(*face, text, &size->width);
+    size->ascent = face->ascent;
+    size->descent = face->descent;
+    return true;
+}
+
+void draw_plain_text(DrawTarget* target, int x, int y, const char* text, int em_pixels, bool bold,
+                     uint32_t stored_colour) {
+    SizedFace* face = plain_face(em_pixels, bold);
+    if (face == nullptr || target == nullptr || target->pixels == nullptr || text == nullptr) return;
+    int total = 0;
+    blit_glyph_run(target, TextPlacement{x, y, 0}, *face, glyph_run(*face, text, &total), stored_colour);
 }
 
 void shutdown_fonts() {

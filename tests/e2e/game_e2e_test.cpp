@@ -244,36 +244,89 @@ TEST_F(GameE2E, CloseCrossEndsTheGame) {
     EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
 }
 
-TEST(GameWithoutSound, ShowsTheOneBoxThenPlaysSilently) {
+// The columns of a shot of the message box that carry ink in its upper
+// half, where its words are (the button is below).
+struct Ink {
+    int first = -1, last = -1, columns = 0;
+};
+
+Ink words_ink(const e2e::Image& box) {
+    const uint32_t face = box.at(3, 3);  // inside the frame, above the words
+    Ink ink;
+    for (int bx = 2; bx < box.width - 2; ++bx) {
+        bool inked = false;
+        for (int by = 2; by < box.height / 2; ++by)
+            inked = inked || box.at(bx, by) != face;
+        if (!inked) continue;
+        if (ink.first < 0) ink.first = bx;
+        ink.last = bx;
+        ++ink.columns;
+    }
+    return ink;
+}
+
+// Without a sound device the game shows its one box, over its window and
+// with its words whole, whatever fonts the X server has and whatever the
+// locale: the box draws its words itself.
+TEST(GameWithoutSound, ShowsTheOneBoxOverTheWindowWithItsWordsThenPlaysSilently) {
     // Built first, so that the pointer moves on right as the box closes.
     const ExpectedArt& art = expected_art();
-    auto x = e2e::XvfbSession::start(1280, 1024);
-    ASSERT_TRUE(x);
-    // ALSA with no device configured, as on a machine without a sound card.
-    e2e::ChildProcess::Options options;
-    options.set_env = {{"SDL_AUDIODRIVER", "alsa"}, {"ALSA_CONFIG_PATH", "/dev/null"}};
-    options.merge_stderr = true;
-    e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
-    const auto box = x->wait_for_window("Problème");
-    ASSERT_TRUE(box) << "no box about the sound device";
-    ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*box); }));
-    x->focus_window(*box);
-    x->tap_key(XK_Return);
-    ASSERT_TRUE(e2e::wait_until([&] { return !x->window_exists(*box) || !x->window_viewable(*box); }));
-    // The game goes on: its picture shows, and a game can be started.
-    const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == art.at(360, 225); }));
-    x->move_pointer(wx + 80, wy + 130);
-    x->move_pointer(wx + 81, wy + 131);
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == art.moyen_hover[23 * 106 + 13]; }));
-    x->click(wx + 81, wy + 131);
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; }));
-    EXPECT_FALSE(x->find_window("Problème")) << "no second box";
-    x->tap_key(XK_Escape);
-    const auto status = game.wait_exit();
-    ASSERT_TRUE(status);
-    EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-    EXPECT_FALSE(game.read_line(e2e::Millis{100})) << "the game writes nothing, the box says it all";
+    struct Setup {
+        const char* name;
+        std::vector<std::string> server_args;
+        std::vector<std::pair<std::string, std::string>> env;
+    };
+    const Setup setups[] = {
+        {"as on a desktop", {}, {}},
+        {"a server with only its built-in fonts", {"-fp", "built-ins"}, {}},
+        {"the C locale", {}, {{"LC_ALL", "C"}}},
+    };
+    for (const Setup& setup : setups) {
+        SCOPED_TRACE(setup.name);
+        auto x = e2e::XvfbSession::start(1280, 1024, 24, setup.server_args);
+        ASSERT_TRUE(x);
+        // ALSA with no device configured, as on a machine without a sound card.
+        e2e::ChildProcess::Options options;
+        options.set_env = {{"SDL_AUDIODRIVER", "alsa"}, {"ALSA_CONFIG_PATH", "/dev/null"}};
+        options.set_env.insert(options.set_env.end(), setup.env.begin(), setup.env.end());
+        options.merge_stderr = true;
+        e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
+        const auto box = x->wait_for_window("Problème");
+        ASSERT_TRUE(box) << "no box about the sound device";
+        ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*box) && x->input_focus() == *box; }));
+        const e2e::Rect at = x->window_geometry(*box).value_or(e2e::Rect{});
+        const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
+        EXPECT_NEAR(at.x + at.width / 2, wx + 200, 2);
+        EXPECT_NEAR(at.y + at.height / 2, wy + 300, 2);
+        // "Impossible d'ouvrir le périphérique MIDI" fills the box's width,
+        // which is made for it: ink from margin to margin, all along.
+        e2e::Image shot;
+        Ink ink;
+        const bool words = e2e::wait_until([&] {
+            shot = x->screenshot(at);
+            ink = words_ink(shot);
+            return ink.first >= 0 && ink.first < at.width / 8 && ink.last > at.width - at.width / 8 &&
+                   ink.columns > (ink.last - ink.first) * 3 / 5;
+        });
+        if (!words) shot.save_ppm(::testing::TempDir() + "colonnade4-box.ppm");
+        EXPECT_TRUE(words) << "ink in columns " << ink.first << " to " << ink.last << " (" << ink.columns
+                           << " of them) of a box " << at.width << " wide; shot in " << ::testing::TempDir();
+        x->tap_key(XK_Return);
+        ASSERT_TRUE(e2e::wait_until([&] { return !x->window_exists(*box) || !x->window_viewable(*box); }));
+        // The game goes on: its picture shows, and a game can be started.
+        ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == art.at(360, 225); }));
+        x->move_pointer(wx + 80, wy + 130);
+        x->move_pointer(wx + 81, wy + 131);
+        ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == art.moyen_hover[23 * 106 + 13]; }));
+        x->click(wx + 81, wy + 131);
+        ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; }));
+        EXPECT_FALSE(x->find_window("Problème")) << "no second box";
+        x->tap_key(XK_Escape);
+        const auto status = game.wait_exit();
+        ASSERT_TRUE(status);
+        EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
+        EXPECT_FALSE(game.read_line(e2e::Millis{100})) << "the game writes nothing, the box says it all";
+    }
 }
 
 TEST(GameWithoutFonts, SaysSoOnceAndPlaysWithBlankTexts) {

@@ -6,8 +6,11 @@
 #include <sys/stat.h>
 #include <sys/wait.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <functional>
 #include <string>
 
 #include "game_outline.h"
@@ -402,19 +405,144 @@ TEST_F(PlatformProbe, IconIsThePictureWithBlackTransparent) {
     EXPECT_EQ(argb(0, 0) >> 24, 0u);       // black around it, transparent
 }
 
-TEST_F(PlatformProbe, MessageBoxShowsAndReturnsOnceClosed) {
-    x_->tap_key(XK_m);
-    ASSERT_TRUE(probe_.wait_for_line_starting("box open")) << probe_.transcript();
-    const std::optional<XWindowId> box = x_->wait_for_window("Problème");
-    ASSERT_TRUE(box) << "no message box titled Problème";
-    ASSERT_TRUE(e2e::wait_until([&] { return x_->window_viewable(*box); }));
-    EXPECT_EQ(probe_.transcript().find("box closed"), std::string::npos) << "returned while the box is up";
-    x_->focus_window(*box);
-    x_->tap_key(XK_Return);
-    ASSERT_TRUE(probe_.wait_for_line_starting("box closed")) << probe_.transcript();
-    EXPECT_TRUE(e2e::wait_until([&] { return !x_->find_window("Problème"); }));
+// The message box --------------------------------------------------------
+
+constexpr const char* BOX_TITLE = "Problème";
+
+size_t count_lines(const ChildProcess& p, const std::string& text) {
+    return size_t(std::count(p.lines().begin(), p.lines().end(), text));
+}
+
+class ProbeWithBox : public PlatformProbe {
+protected:
+    // Key M over the window opens the box; it is up once it is shown and
+    // holds the keyboard, which it takes itself.
+    std::optional<XWindowId> open_box() {
+        const size_t opened = count_lines(probe_, "box open");
+        x_->tap_key(XK_m);
+        if (!probe_.wait_for_line([&](const std::string&) { return count_lines(probe_, "box open") > opened; }))
+            return std::nullopt;
+        std::optional<XWindowId> box = x_->wait_for_window(BOX_TITLE);
+        if (box && !e2e::wait_until([&] { return x_->window_viewable(*box) && x_->input_focus() == *box; }))
+            return std::nullopt;
+        return box;
+    }
+    bool wait_until_closed(size_t closed_before) {
+        return probe_.wait_for_line([&](const std::string&) {
+            return count_lines(probe_, "box closed") > closed_before;
+        }) && e2e::wait_until([&] { return !x_->find_window(BOX_TITLE); });
+    }
+    // The middle of the "OK" button: up the box's middle column from its
+    // bottom edge, the first run of another colour than the box's face.
+    std::pair<int, int> ok_button(XWindowId box) {
+        const Rect g = x_->window_geometry(box).value_or(Rect{});
+        const Image shot = x_->screenshot(g);
+        if (shot.width != g.width || shot.height != g.height) return {-1, -1};
+        const int mid = g.width / 2;
+        const uint32_t face = shot.at(mid, 3);
+        int y = g.height - 3;
+        while (y > 0 && shot.at(mid, y) == face)
+            --y;
+        const int bottom = y;
+        while (y > 0 && shot.at(mid, y) != face)
+            --y;
+        return {g.x + mid, g.y + (y + bottom) / 2};
+    }
+};
+
+TEST_F(ProbeWithBox, BoxIsCentredOverTheWindowOwnedByItAndWhollyOnScreen) {
+    struct Case {
+        const char* where;
+        int x, y;
+    };
+    const Case cases[] = {
+        {"centred", CENTRED_WINDOW.x, CENTRED_WINDOW.y},
+        {"near the right edge", SCREEN_WIDTH - 120, 100},
+        {"past the bottom left corner", -300, SCREEN_HEIGHT - 60},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.where);
+        x_->move_window(window_, c.x, c.y);
+        ASSERT_TRUE(e2e::wait_until([&] { return geometry().x == c.x && geometry().y == c.y; }));
+        x_->move_pointer(std::clamp(c.x + 200, 5, SCREEN_WIDTH - 5), std::clamp(c.y + 300, 5, SCREEN_HEIGHT - 5));
+        const size_t closed = count_lines(probe_, "box closed");
+        const std::optional<XWindowId> box = open_box();
+        ASSERT_TRUE(box) << probe_.transcript();
+        const Rect g = x_->window_geometry(*box).value_or(Rect{});
+        EXPECT_GE(g.x, 0);
+        EXPECT_GE(g.y, 0);
+        EXPECT_LE(g.x + g.width, SCREEN_WIDTH);
+        EXPECT_LE(g.y + g.height, SCREEN_HEIGHT);
+        EXPECT_NEAR(g.x, std::clamp(c.x + 200 - g.width / 2, 0, SCREEN_WIDTH - g.width), 2);
+        EXPECT_NEAR(g.y, std::clamp(c.y + 300 - g.height / 2, 0, SCREEN_HEIGHT - g.height), 2);
+        // What window managers read to keep it over its window and modal.
+        EXPECT_EQ(x_->window_cardinals(*box, "WM_TRANSIENT_FOR"), std::vector<unsigned long>{window_});
+        EXPECT_EQ(x_->window_cardinals(*box, "_NET_WM_WINDOW_TYPE"),
+                  std::vector<unsigned long>{x_->atom("_NET_WM_WINDOW_TYPE_DIALOG")});
+        const std::vector<unsigned long> state = x_->window_cardinals(*box, "_NET_WM_STATE");
+        EXPECT_NE(std::find(state.begin(), state.end(), x_->atom("_NET_WM_STATE_MODAL")), state.end());
+        x_->tap_key(XK_Return);
+        ASSERT_TRUE(wait_until_closed(closed)) << probe_.transcript();
+    }
+}
+
+TEST_F(ProbeWithBox, BoxClosesByItsKeysItsButtonAndTheWindowManager) {
+    struct Way {
+        const char* name;
+        std::function<void(XWindowId)> close;
+    };
+    const auto key = [&](e2e::KeySymbol k) { return [this, k](XWindowId) { x_->tap_key(k); }; };
+    const Way ways[] = {
+        {"Return", key(XK_Return)},
+        {"keypad Enter", key(XK_KP_Enter)},
+        {"Space", key(XK_space)},
+        {"Escape", key(XK_Escape)},
+        {"a click on OK",
+         [this](XWindowId box) {
+             const auto [bx, by] = ok_button(box);
+             x_->click(bx, by);
+         }},
+        {"the window manager", [this](XWindowId box) { x_->request_close(box); }},
+    };
+    for (const Way& way : ways) {
+        SCOPED_TRACE(way.name);
+        const size_t closed = count_lines(probe_, "box closed");
+        const std::optional<XWindowId> box = open_box();
+        ASSERT_TRUE(box) << probe_.transcript();
+        EXPECT_EQ(count_lines(probe_, "box closed"), closed) << "returned while the box is up";
+        way.close(*box);
+        ASSERT_TRUE(wait_until_closed(closed)) << probe_.transcript();
+        move_to_client(200, 450);  // keys go where the pointer is once the box is gone
+    }
+    // The window takes keys again.
     x_->tap_key(XK_z);
     EXPECT_TRUE(next_event(0x0100)) << probe_.transcript();
+    EXPECT_EQ(probe_.transcript().find("bye"), std::string::npos) << "Escape reached the window";
+}
+
+TEST_F(ProbeWithBox, BehindTheBoxTheWindowIsRepaintedDropsKeysAndPressesAndKeepsPointerMoves) {
+    const std::optional<XWindowId> box = open_box();
+    ASSERT_TRUE(box) << probe_.transcript();
+    const size_t paints = count_lines(probe_, "paint drag=0");
+    x_->expose(window_);
+    EXPECT_TRUE(probe_.wait_for_line([&](const std::string&) { return count_lines(probe_, "paint drag=0") > paints; }))
+        << "no repaint while the box is up";
+    x_->focus_window(window_);
+    x_->tap_key(XK_z);
+    x_->click(CENTRED_WINDOW.x + 200, CENTRED_WINDOW.y + 450);  // outside the zone: it would drag
+    move_to_client(210, 460);
+    x_->focus_window(*box);
+    x_->tap_key(XK_Return);
+    ASSERT_TRUE(wait_until_closed(0)) << probe_.transcript();
+    x_->tap_key(XK_y);  // the pointer is over the window: it gets this key
+    ASSERT_TRUE(probe_.wait_for_line_starting("ev 0100 key 59")) << probe_.transcript();
+    const auto& lines = probe_.lines();
+    const auto closed = std::find(lines.begin(), lines.end(), "box closed");
+    EXPECT_EQ(std::count_if(closed, lines.end(), [](const std::string& l) { return is_event(l, 0x0201); }), 0);
+    EXPECT_EQ(
+        std::count_if(closed, lines.end(), [](const std::string& l) { return l.rfind("ev 0100 key 5a", 0) == 0; }), 0);
+    EXPECT_GT(std::count_if(closed, lines.end(), [](const std::string& l) { return is_event(l, 0x0200); }), 0)
+        << "the hover is not brought up to date";
 }
 
 // The game shows its box before its event loop when it has no sound; the
@@ -440,6 +568,23 @@ TEST(PlatformMessageBox, BoxAtStartLeavesTheWindowPainted) {
     x->focus_window(*box);
     x->tap_key(XK_Return);
     EXPECT_TRUE(probe.wait_for_line_starting("box closed")) << probe.transcript();
+}
+
+// The box is a window of the program's own: killed with it up, the program
+// leaves nothing on the screen (a helper process showing the box would).
+TEST(PlatformMessageBox, SigtermWhileTheBoxIsUpLeavesNoWindowAndNoProcess) {
+    const std::unique_ptr<XvfbSession> x = XvfbSession::start(SCREEN_WIDTH, SCREEN_HEIGHT);
+    ASSERT_TRUE(x);
+    ChildProcess probe = x->spawn({PLATFORM_PROBE_PATH, "box-at-start"});
+    const std::optional<XWindowId> box = x->wait_for_window(BOX_TITLE);
+    ASSERT_TRUE(box);
+    ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*box); }));
+    ::kill(probe.pid(), SIGTERM);
+    const std::optional<int> status = probe.wait_exit();
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(WIFSIGNALED(*status) && WTERMSIG(*status) == SIGTERM);
+    EXPECT_TRUE(e2e::wait_until([&] { return x->top_level_windows().empty(); }))
+        << x->top_level_windows().size() << " windows left";
 }
 
 // Without a display the program ends at once, silently, with exit code 0.

@@ -231,7 +231,8 @@ void ChildProcess::kill() {
 // ---------------------------------------------------------------------------
 // XvfbSession
 
-std::unique_ptr<XvfbSession> XvfbSession::start(int width, int height, int depth) {
+std::unique_ptr<XvfbSession> XvfbSession::start(int width, int height, int depth,
+                                                const std::vector<std::string>& server_args) {
     // Xvfb picks the first free display number itself and writes it to this
     // pipe once it accepts connections (-displayfd): no guessing, no race
     // with other servers starting at the same time.
@@ -239,8 +240,9 @@ std::unique_ptr<XvfbSession> XvfbSession::start(int width, int height, int depth
     if (pipe2(ready, O_CLOEXEC) != 0) return nullptr;
     const std::string fd_text = std::to_string(ready[1]);
     const std::string screen = std::to_string(width) + "x" + std::to_string(height) + "x" + std::to_string(depth);
-    const std::vector<std::string> argv = {"Xvfb", "-displayfd", fd_text,     "-screen", "0",
-                                           screen, "-noreset",   "-nolisten", "tcp",     "-ac"};
+    std::vector<std::string> argv = {"Xvfb", "-displayfd", fd_text,     "-screen", "0",
+                                     screen, "-noreset",   "-nolisten", "tcp",     "-ac"};
+    argv.insert(argv.end(), server_args.begin(), server_args.end());
     const std::vector<char*> args = c_argv(argv);
     const pid_t parent = getpid();
     const pid_t pid = fork();
@@ -573,6 +575,36 @@ void XvfbSession::focus_window(XWindowId window) {
     XSetInputFocus(display_, Window(window), RevertToPointerRoot, CurrentTime);
     sync();
 }
+
+XWindowId XvfbSession::input_focus() {
+    Window focus = 0;
+    int revert = 0;
+    XGetInputFocus(display_, &focus, &revert);
+    return XWindowId(focus);
+}
+
+void XvfbSession::expose(XWindowId window) {
+    XClearArea(display_, Window(window), 0, 0, 0, 0, True);
+    sync();
+}
+
+void XvfbSession::move_window(XWindowId window, int x, int y) {
+    XMoveWindow(display_, Window(window), x, y);
+    sync();
+}
+
+std::vector<XWindowId> XvfbSession::top_level_windows() {
+    std::vector<XWindowId> out;
+    Window root = 0, parent = 0;
+    Window* children = nullptr;
+    unsigned int count = 0;
+    if (!XQueryTree(display_, DefaultRootWindow(display_), &root, &parent, &children, &count)) return out;
+    out.assign(children, children + count);
+    if (children) XFree(children);
+    return out;
+}
+
+unsigned long XvfbSession::atom(const std::string& name) { return XInternAtom(display_, name.c_str(), False); }
 
 void XvfbSession::request_close(XWindowId window) {
     XEvent event{};

@@ -118,9 +118,11 @@ private:
 // the harness's own to look at it and to send input.
 class XvfbSession {
 public:
-    // Starts Xvfb (-noreset, one screen of width x height x depth) and waits
-    // until it accepts connections. Nothing when it could not be started.
-    static std::unique_ptr<XvfbSession> start(int width = 1280, int height = 1024, int depth = 24);
+    // Starts Xvfb (-noreset, one screen of width x height x depth, then any
+    // further arguments, e.g. {"-fp", "built-ins"}) and waits until it
+    // accepts connections. Nothing when it could not be started.
+    static std::unique_ptr<XvfbSession> start(int width = 1280, int height = 1024, int depth = 24,
+                                              const std::vector<std::string>& server_args = {});
     ~XvfbSession();
     XvfbSession(const XvfbSession&) = delete;
     XvfbSession& operator=(const XvfbSession&) = delete;
@@ -178,6 +180,16 @@ public:
     // A property of 32-bit items (CARDINAL and the like), e.g. "_NET_WM_ICON".
     std::vector<unsigned long> window_cardinals(XWindowId window, const std::string& property);
     void focus_window(XWindowId window);
+    XWindowId input_focus();
+    // What the server does when a window's picture is lost: its owner
+    // gets an Expose for the whole of it.
+    void expose(XWindowId window);
+    // Moves a window the way a window manager would, without one.
+    void move_window(XWindowId window, int x, int y);
+    // The windows directly under the root, mapped or not.
+    std::vector<XWindowId> top_level_windows();
+    // An X atom's number, to compare with what window_cardinals reads.
+    unsigned long atom(const std::string& name);
     // What a window manager sends when the user closes a window
     // (WM_PROTOCOLS / WM_DELETE_WINDOW).
     void request_close(XWindowId window);
