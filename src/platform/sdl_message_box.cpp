@@ -446,5 +446,7 @@ void sdl_message_box(const char* caption, const char* text) {
         SDL_PumpEvents();
         SDL_FlushEvents(SDL_KEYDOWN, SDL_KEYMAPCHANGED);
         SDL_FlushEvents(SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL);
+        // A dropped press opens no double click with the next one.
+        s.click_open = false;
     }
 }
