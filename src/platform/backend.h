@@ -42,8 +42,9 @@ struct PlatformBackend {
     // Blocks until the next event. Timer ticks never pile up and come only
     // when nothing else is waiting.
     virtual BackendEvent next_event() = 0;
-    // The pointer's position now, relative to the client area's top-left
-    // corner (may be outside it). False when it cannot be read.
+    // The pointer's position now, in the picture's pixels from the client
+    // area's top-left corner (may be outside it), however large the window
+    // is shown. False when it cannot be read.
     virtual bool pointer(int* x, int* y) = 0;
 
     // Shows a width x height picture of stored pixels 0x00RRGGBB, of which

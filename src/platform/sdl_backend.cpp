@@ -7,6 +7,8 @@
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <vector>
 
 #include "platform/sdl_state.h"
 #include "platform/window.h"
@@ -45,6 +47,39 @@ bool start_video() {
     return true;
 }
 
+// Writes the picture's rectangle [left, right) x [top, bottom) into the
+// window surface, each picture pixel as a scale x scale block of the same
+// colour (nearest neighbour: exact, no blending). Stored pixels are
+// 0x00RRGGBB, SDL's RGB888; a display of another format gets them converted
+// on the way. False when the conversion fails.
+bool write_pixels(SDL_Surface* surface, const uint32_t* pixels, int width, int left, int top, int right, int bottom,
+                  int scale) {
+    const int bytes_per_pixel = surface->format->BytesPerPixel;
+    auto* target = static_cast<uint8_t*>(surface->pixels);
+    const int count = right - left;
+    if (scale == 1)
+        return SDL_ConvertPixels(count, bottom - top, SDL_PIXELFORMAT_RGB888, pixels + top * width + left, width * 4,
+                                 surface->format->format, target + top * surface->pitch + left * bytes_per_pixel,
+                                 surface->pitch) == 0;
+    // Each picture row is converted once, widened, and laid down scale times.
+    static std::vector<uint8_t> row, wide;
+    row.resize(size_t(count) * size_t(bytes_per_pixel));
+    wide.resize(row.size() * size_t(scale));
+    for (int y = top; y < bottom; ++y) {
+        if (SDL_ConvertPixels(count, 1, SDL_PIXELFORMAT_RGB888, pixels + y * width + left, width * 4,
+                              surface->format->format, row.data(), int(row.size())) != 0)
+            return false;
+        for (int i = 0; i < count; ++i)
+            for (int k = 0; k < scale; ++k)
+                std::memcpy(&wide[size_t(i * scale + k) * size_t(bytes_per_pixel)],
+                            &row[size_t(i) * size_t(bytes_per_pixel)], size_t(bytes_per_pixel));
+        for (int k = 0; k < scale; ++k)
+            std::memcpy(target + (y * scale + k) * surface->pitch + left * scale * bytes_per_pixel, wide.data(),
+                        wide.size());
+    }
+    return true;
+}
+
 // Copies the changed area into the window surface and sends only that to
 // the display.
 void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& changed) {
@@ -55,28 +90,22 @@ void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& 
         sdl_cannot_show("no drawing surface for the window");
         return;
     }
+    const int scale = s.scale;
     const int left = std::max(changed.x, 0), top = std::max(changed.y, 0);
-    const int right = std::min({changed.x + changed.width, width, surface->w});
-    const int bottom = std::min({changed.y + changed.height, height, surface->h});
+    const int right = std::min({changed.x + changed.width, width, surface->w / scale});
+    const int bottom = std::min({changed.y + changed.height, height, surface->h / scale});
     if (right <= left || bottom <= top) return;
     if (SDL_MUSTLOCK(surface) && SDL_LockSurface(surface) != 0) {
         sdl_cannot_show("the window's surface cannot be written");
         return;
     }
-    // Stored pixels are 0x00RRGGBB, SDL's RGB888; a display of another
-    // format gets them converted on the way.
-    const int bytes_per_pixel = surface->format->BytesPerPixel;
-    const int converted =
-        SDL_ConvertPixels(right - left, bottom - top, SDL_PIXELFORMAT_RGB888, pixels + top * width + left, width * 4,
-                          surface->format->format,
-                          static_cast<uint8_t*>(surface->pixels) + top * surface->pitch + left * bytes_per_pixel,
-                          surface->pitch);
+    const bool written = write_pixels(surface, pixels, width, left, top, right, bottom, scale);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
-    if (converted != 0) {
+    if (!written) {
         sdl_cannot_show("the display's pixel format is not one the game can draw in");
         return;
     }
-    const SDL_Rect area{left, top, right - left, bottom - top};
+    const SDL_Rect area{left * scale, top * scale, (right - left) * scale, (bottom - top) * scale};
     if (SDL_UpdateWindowSurfaceRects(s.window, &area, 1) != 0) sdl_cannot_show("the display refused a frame");
 }
 

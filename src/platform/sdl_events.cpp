@@ -94,7 +94,7 @@ BackendEvent button_event(const SDL_MouseButtonEvent& e, bool down) {
     // judge_press); SDL's own count never reaches here.
     const bool double_click = down && e.clicks == 2;
     const Uint32 held = SDL_GetMouseState(nullptr, nullptr);
-    BackendEvent out{0, button_flags(held), packed_position(e.x, e.y)};
+    BackendEvent out{0, button_flags(held), sdl_picture_position(e.x, e.y)};
     switch (e.button) {
     case SDL_BUTTON_LEFT:
         if (down) {
@@ -120,7 +120,8 @@ BackendEvent map_event(const SDL_Event& e) {
     switch (e.type) {
     case SDL_KEYDOWN: return {EV_KEY_DOWN, key_code(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0), 0};
     case SDL_KEYUP: return {EV_KEY_UP, key_code(e.key.keysym.scancode, (e.key.keysym.mod & KMOD_NUM) != 0), 0};
-    case SDL_MOUSEMOTION: return {EV_MOUSE_MOVE, button_flags(e.motion.state), packed_position(e.motion.x, e.motion.y)};
+    case SDL_MOUSEMOTION:
+        return {EV_MOUSE_MOVE, button_flags(e.motion.state), sdl_picture_position(e.motion.x, e.motion.y)};
     case SDL_MOUSEBUTTONDOWN: return button_event(e.button, true);
     case SDL_MOUSEBUTTONUP: return button_event(e.button, false);
     case SDL_MOUSEWHEEL: return {EV_MOUSE_WHEEL, intptr_t(e.wheel.y), 0};

@@ -21,6 +21,11 @@ struct SdlState {
     // clicks), and the program ends with a failure code.
     bool cannot_show = false;
     SDL_Window* window = nullptr;
+    // Screen pixels per picture pixel along each axis: the window is shown
+    // this many times as large as the picture (see window_scale.h). Only
+    // the drawing, the shape and the pointer know of it; the core and the
+    // game see the picture's size.
+    int scale = 1;
     Display* x_display = nullptr;  // SDL's connection, borrowed, never closed here
     ::Window x_window = 0;
 
@@ -53,8 +58,8 @@ struct SdlState {
     int click_x = 0, click_y = 0;
     Uint8 press_clicks = 1;
 
-    // Where the left button last went down, in client coordinates: the grip
-    // of a window drag that the press starts.
+    // Where the left button last went down, in the window's own (screen)
+    // pixels: the grip of a window drag that the press starts.
     bool press_known = false;
     int press_x = 0, press_y = 0;
 
@@ -72,6 +77,9 @@ SdlState& sdl_state();
 void sdl_cannot_show(const char* what);
 
 // sdl_window.cpp
+// A position in the window's screen pixels as the picture's pixel position,
+// packed for an event.
+intptr_t sdl_picture_position(int x, int y);
 bool sdl_open_window(int x, int y, int width, int height, bool centred, const char* title);
 void sdl_show_window();
 void sdl_set_shape(int width, int height, int corner_width, int corner_height);

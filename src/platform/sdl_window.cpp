@@ -2,29 +2,69 @@
 // shape and the live pointer position.
 #include <SDL_syswm.h>
 #include <X11/XKBlib.h>
+#include <X11/Xresource.h>
 #include <X11/extensions/shape.h>
 #include <X11/keysym.h>
 
+#include <cstdlib>
+#include <cstring>
+#include <string>
 #include <vector>
 
 #include "platform/sdl_state.h"
 #include "platform/window.h"
+#include "platform/window_scale.h"
 #include "platform/window_shape.h"
+
+namespace {
+
+// The X resource Xft.dpi, through which GNOME, KDE and Xfce tell X programs
+// the desktop's scale; empty when it is not set. Read on a connection of its
+// own: SDL's is not reachable before a window exists, and the window's size
+// depends on this.
+std::string xft_dpi_resource() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return {};
+    std::string value;
+    if (const char* resources = XResourceManagerString(display)) {
+        XrmInitialize();
+        if (XrmDatabase database = XrmGetStringDatabase(resources)) {
+            char* type = nullptr;
+            XrmValue found{};
+            if (XrmGetResource(database, "Xft.dpi", "Xft.Dpi", &type, &found) && found.addr)
+                value.assign(found.addr, strnlen(found.addr, found.size));
+            XrmDestroyDatabase(database);
+        }
+    }
+    XCloseDisplay(display);
+    return value;
+}
+
+}  // namespace
+
+intptr_t sdl_picture_position(int x, int y) {
+    const int scale = sdl_state().scale;
+    return packed_position(picture_coordinate(x, scale), picture_coordinate(y, scale));
+}
 
 bool sdl_open_window(int x, int y, int width, int height, bool centred, const char* title) {
     SdlState& s = sdl_state();
     if (!s.video_ready || s.window || width <= 0 || height <= 0) return false;
 
+    // On the primary screen, as large as the desktop's scale makes it and
+    // the screen allows; a window larger than the screen starts at the
+    // screen's corner.
+    SDL_Rect screen{0, 0, width, height};
+    SDL_GetDisplayBounds(0, &screen);
+    const int scale = window_scale(std::getenv("GDK_SCALE"), xft_dpi_resource().c_str(), width, height, screen.w,
+                                   screen.h);
+    const int shown_width = width * scale, shown_height = height * scale;
     if (centred) {
-        // On the primary screen; a window larger than the screen starts at
-        // the screen's corner.
-        SDL_Rect screen{0, 0, width, height};
-        SDL_GetDisplayBounds(0, &screen);
-        x = screen.x + centred_origin(screen.w, width);
-        y = screen.y + centred_origin(screen.h, height);
+        x = screen.x + centred_origin(screen.w, shown_width);
+        y = screen.y + centred_origin(screen.h, shown_height);
     }
-    SDL_Window* window =
-        SDL_CreateWindow(title ? title : "", x, y, width, height, SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    SDL_Window* window = SDL_CreateWindow(title ? title : "", x, y, shown_width, shown_height,
+                                          SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
     if (!window) {
         sdl_cannot_show("the window could not be made");
         return false;
@@ -38,6 +78,7 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
         return false;
     }
     s.window = window;
+    s.scale = scale;
     s.x_display = info.info.x11.display;
     s.x_window = info.info.x11.window;
     s.num_lock_mask = XkbKeysymToModifiers(s.x_display, XK_Num_Lock);
@@ -67,13 +108,16 @@ void sdl_set_shape(int width, int height, int corner_width, int corner_height) {
         s.shape_corner_height == corner_height)
         return;
 
+    // The picture's outline, each of its pixels a scale x scale block.
     const std::vector<RowSpan> rows = round_rect_rows(width, height, corner_width, corner_height);
+    const int k = s.scale;
     std::vector<XRectangle> rects;
     rects.reserve(rows.size());
     for (size_t y = 0; y < rows.size(); ++y) {
         const RowSpan& span = rows[y];
         if (span.right <= span.left) continue;
-        rects.push_back(XRectangle{short(span.left), short(y), (unsigned short)(span.right - span.left), 1});
+        rects.push_back(XRectangle{short(span.left * k), short(int(y) * k), (unsigned short)((span.right - span.left) * k),
+                                   (unsigned short)k});
     }
     // The bounding shape alone: the X server then sends presses outside it to
     // whatever lies below, so the cut corners are neither seen nor clickable.
@@ -124,8 +168,8 @@ bool sdl_pointer(int* x, int* y) {
     unsigned int mask = 0;
     if (!XQueryPointer(s.x_display, s.x_window, &root, &child, &root_x, &root_y, &win_x, &win_y, &mask))
         return false;  // the pointer is on another screen
-    *x = win_x;
-    *y = win_y;
+    *x = picture_coordinate(win_x, s.scale);
+    *y = picture_coordinate(win_y, s.scale);
     return true;
 }
 
@@ -136,6 +180,7 @@ void sdl_close_window() {
     s.arrow = s.hand = nullptr;
     if (s.window) SDL_DestroyWindow(s.window);
     s.window = nullptr;
+    s.scale = 1;
     s.x_display = nullptr;
     s.x_window = 0;
     s.shape_applied = false;

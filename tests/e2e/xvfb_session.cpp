@@ -322,6 +322,12 @@ void XvfbSession::set_root_colour(uint32_t rgb) {
     sync();
 }
 
+void XvfbSession::set_resources(const std::string& text) {
+    XChangeProperty(display_, DefaultRootWindow(display_), XA_RESOURCE_MANAGER, XA_STRING, 8, PropModeReplace,
+                    reinterpret_cast<const unsigned char*>(text.data()), int(text.size()));
+    sync();
+}
+
 Image XvfbSession::screenshot() { return screenshot(Rect{0, 0, width_, height_}); }
 
 Image XvfbSession::screenshot(const Rect& area) {

@@ -137,6 +137,9 @@ public:
 
     // The root window's background (what shows where no window is).
     void set_root_colour(uint32_t rgb);
+    // The resource database programs read when they connect (the root
+    // window's RESOURCE_MANAGER, as xrdb sets it), e.g. "Xft.dpi:\t192\n".
+    void set_resources(const std::string& text);
 
     Image screenshot();
     Image screenshot(const Rect& area);  // clipped to the screen
