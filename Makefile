@@ -36,7 +36,7 @@ fuzz:
 	@scripts/install-deps.sh fuzz
 	@tools/fuzz.sh $(EVENTS)
 
-# `make install PREFIX=$$HOME/.local`; DESTDIR=... stages the files
+# `make install PREFIX=$HOME/.local`; DESTDIR=... stages the files
 # elsewhere, as packagers do. The prefix is given to the install step only,
 # so the build stays as it was configured (and `make package` still makes
 # a package for /usr). Under /usr the game goes to /usr/games; under any
