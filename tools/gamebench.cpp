@@ -1,65 +1,127 @@
-// What a user feels of the whole game, measured on a private Xvfb:
-// - start-up: from starting the process to the first complete picture of
-//   the board in the window (median of repeated cold starts);
-// - idle: the share of one core the game takes while the banner blinks;
-// - memory: the resident size during play, soundfont included.
+// What a user feels of the whole game, measured on a private Xvfb side by
+// side with the least an SDL2 program can do (colonnade4-bare-window):
 //
-// Prints one line per figure:
-//   startup_ms median X min X max X runs N
-//   idle_cpu_percent X
-//   rss_mb X peak_mb X
-#include <signal.h>
-#include <unistd.h>
-
+// - first picture: from the exec to the first moment the screen shows the
+//   complete first picture (a handful of its pixels, spread over the
+//   window, all as they must be);
+// - mapped: from the exec to the moment the window is mapped;
+// - CPU spent by the process until its picture is shown;
+// - resident memory when the picture is shown;
+// - in play (the game only): resident and peak memory after a few moves,
+//   and the share of a core taken while waiting for a level and while the
+//   banner blinks.
+//
+// After one warm-up start of each, the two programs start in turn, so that
+// whatever else the machine does weighs on both alike. The measurer stays
+// out of the way: it learns of the window's mapping from the X server's
+// events and looks at the screen only every POLL_PERIOD, one pixel at a
+// time until the first one is right.
+//
+// Each figure is printed as game min / median / max, the same for the bare
+// window, and the ratio of the medians.
+#include <X11/Xlib.h>
 #include <X11/keysym.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "art/artwork.h"
+#include "art/shade_canvas.h"
+#include "bare_window_picture.h"
+#include "game/hot_zones.h"
+#include "platform/headless.h"
+#include "platform/screen.h"
+#include "platform/window.h"
 #include "xvfb_session.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
+using e2e::Millis;
 
 constexpr int SCREEN_W = 1280, SCREEN_H = 1024;
-constexpr int WINDOW_X = SCREEN_W / 2 - 200, WINDOW_Y = SCREEN_H / 2 - 300;
-// The flat board beside the message area, and the turn disc's centre.
-constexpr int PROBE_X = 360, PROBE_Y = 225;
-constexpr uint32_t PROBE_COLOUR = 0x29ABDB;  // (41, 171, 219)
+constexpr int WINDOW_W = 400, WINDOW_H = 600;
+constexpr int WINDOW_X = SCREEN_W / 2 - WINDOW_W / 2, WINDOW_Y = SCREEN_H / 2 - WINDOW_H / 2;
+constexpr uint32_t ROOT_COLOUR = 0x204060;
+constexpr int STARTS = 9;  // of each program, after the warm-up
+constexpr int PLAYS = 3;
+constexpr Millis POLL_PERIOD{2};
+constexpr Millis START_DEADLINE{10000};
+// Sample pixels of the first picture, spread over the window, none in the
+// score texts (which depend on the installed fonts only in their looks).
+constexpr int SAMPLES[][2] = {{360, 225}, {60, 95}, {200, 40}, {100, 300}, {300, 520}, {385, 400}, {30, 560}};
+
 constexpr uint32_t HUMAN_DISC_CENTRE = 0xFFD06C;
-constexpr int STARTUP_RUNS = 15;
-// Idle is measured once the last move's sound has died away (the
-// synthesiser then rests), while the banner blinks.
+// The synthesiser rests 1.5 s after the marimba's 3.3 s ring has ended.
 constexpr auto SETTLE_AFTER_MOVE = std::chrono::seconds(6);
-constexpr auto IDLE_WINDOW = std::chrono::seconds(10);
+constexpr auto SETTLE_AFTER_START = std::chrono::seconds(3);
+constexpr auto IDLE_WINDOW = std::chrono::seconds(6);
 
-e2e::ChildProcess start_game(e2e::XvfbSession& x) {
-    e2e::ChildProcess::Options options;
-    options.set_env = {{"SDL_AUDIODRIVER", "dummy"}};
-    return x.spawn({COLONNADE4_PATH}, options);
+struct Sample {
+    int x, y;
+    uint32_t rgb;
+};
+
+struct Program {
+    const char* name;
+    std::string path;
+    std::vector<Sample> picture;
+};
+
+// The game's first picture is its backdrop; built here headless, exactly as
+// the game builds it.
+std::vector<Sample> game_picture() {
+    headless_reset();
+    init_platform(headless_backend());
+    create_hot_zones();
+    init_screen_system();
+    const WindowHandle window = open_window(0, 0, WINDOW_W, WINDOW_H, WF_POPUP | WF_START_HIDDEN, "bench");
+    open_window_screen(window, 0, 0, WINDOW_W, WINDOW_H, 0, 0, 0);
+    build_artwork();
+    int w = 0, h = 0;
+    const uint32_t* pixels = sprite_pixels(SPRITE_BACKDROP, &w, &h);
+    std::vector<Sample> samples;
+    for (const auto& s : SAMPLES)
+        samples.push_back({s[0], s[1], pixels[s[1] * w + s[0]] & 0xFFFFFFu});
+    shutdown_platform();
+    free_hot_zones();
+    free_shade_canvas();
+    return samples;
 }
 
-bool first_picture_shown(e2e::XvfbSession& x) {
-    return x.pixel(WINDOW_X + PROBE_X, WINDOW_Y + PROBE_Y) == PROBE_COLOUR;
+std::vector<Sample> bare_picture() {
+    std::vector<Sample> samples;
+    for (const auto& s : SAMPLES)
+        samples.push_back({s[0], s[1], bare_window::pixel(s[0], s[1])});
+    return samples;
 }
 
-double cpu_seconds(pid_t pid) {
+std::vector<std::string> proc_fields(pid_t pid) {
     std::ifstream stat("/proc/" + std::to_string(pid) + "/stat");
     std::string line;
     std::getline(stat, line);
     // Fields after the command name, which ends with the last ')'.
-    std::istringstream rest(line.substr(line.rfind(')') + 2));
-    std::vector<std::string> fields{std::istream_iterator<std::string>(rest), {}};
+    const size_t end = line.rfind(')');
+    if (end == std::string::npos) return {};
+    std::istringstream rest(line.substr(end + 2));
+    return {std::istream_iterator<std::string>(rest), {}};
+}
+
+// CPU time of the whole process (every thread, ended ones included).
+double cpu_ms(pid_t pid) {
+    const std::vector<std::string> fields = proc_fields(pid);
+    if (fields.size() < 13) return -1;
     const double ticks = double(sysconf(_SC_CLK_TCK));
-    return (std::stod(fields[11]) + std::stod(fields[12])) / ticks;  // utime + stime
+    return 1000.0 * (std::stod(fields[11]) + std::stod(fields[12])) / ticks;  // utime + stime
 }
 
 double status_mb(pid_t pid, const std::string& key) {
@@ -70,56 +132,185 @@ double status_mb(pid_t pid, const std::string& key) {
     return -1;
 }
 
+double ms_since(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
+
+e2e::ChildProcess spawn(e2e::XvfbSession& x, const Program& program) {
+    e2e::ChildProcess::Options options;
+    // Test machines have no sound card; SDL's dummy output stands in for
+    // one, so the game opens and loads its synthesiser as on a desktop.
+    options.set_env = {{"SDL_AUDIODRIVER", "dummy"}};
+    return x.spawn({program.path}, options);
+}
+
+bool shows(e2e::XvfbSession& x, const std::vector<Sample>& picture) {
+    for (const Sample& s : picture)
+        if (x.pixel(WINDOW_X + s.x, WINDOW_Y + s.y) != s.rgb) return false;
+    return true;
+}
+
+struct Start {
+    double picture_ms = 0, mapped_ms = 0, cpu_ms = 0, rss_mb = 0;
+};
+
+// One start of a program; it is left running for the caller.
+std::optional<Start> measure_start(e2e::XvfbSession& x, const Program& program, e2e::ChildProcess& child) {
+    Display* d = x.display();
+    XSync(d, True);  // forget earlier windows' events
+    Start out;
+    bool mapped = false;
+    const Clock::time_point t0 = Clock::now();
+    child = spawn(x, program);
+    if (!child.started()) return std::nullopt;
+    while (ms_since(t0) < double(START_DEADLINE.count())) {
+        while (XPending(d) > 0) {
+            XEvent e;
+            XNextEvent(d, &e);
+            if (e.type == MapNotify && !mapped) {
+                mapped = true;
+                out.mapped_ms = ms_since(t0);
+            }
+        }
+        const Sample& first = program.picture.front();
+        if (mapped && x.pixel(WINDOW_X + first.x, WINDOW_Y + first.y) == first.rgb && shows(x, program.picture)) {
+            out.picture_ms = ms_since(t0);
+            out.cpu_ms = cpu_ms(child.pid());
+            out.rss_mb = status_mb(child.pid(), "VmRSS");
+            return out;
+        }
+        std::this_thread::sleep_for(POLL_PERIOD);
+    }
+    return std::nullopt;
+}
+
+void stop(e2e::XvfbSession& x, e2e::ChildProcess& child) {
+    child.kill();
+    e2e::wait_until([&] { return x.pixel(WINDOW_X + 200, WINDOW_Y + 300) == ROOT_COLOUR; });
+}
+
+// Share of one core over the idle window, in per cent.
+double idle_percent(pid_t pid) {
+    const double before = cpu_ms(pid);
+    std::this_thread::sleep_for(IDLE_WINDOW);
+    const double after = cpu_ms(pid);
+    return 100.0 * (after - before) / std::chrono::duration<double, std::milli>(IDLE_WINDOW).count();
+}
+
+struct Play {
+    double idle_before_level = 0, idle_blinking = 0, rss_mb = 0, peak_mb = 0;
+};
+
+// A game at "Moyen" with a few moves, then the banner blinking.
+std::optional<Play> measure_play(e2e::XvfbSession& x, const Program& game) {
+    e2e::ChildProcess child;
+    if (!measure_start(x, game, child)) return std::nullopt;
+    Play out;
+    std::this_thread::sleep_for(SETTLE_AFTER_START);
+    out.idle_before_level = idle_percent(child.pid());
+    x.move_pointer(WINDOW_X + 80, WINDOW_Y + 130);
+    x.move_pointer(WINDOW_X + 81, WINDOW_Y + 131);
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    x.click(WINDOW_X + 81, WINDOW_Y + 131);
+    x.move_pointer(WINDOW_X + 200, WINDOW_Y + 20);
+    const auto turn_disc_shown = [&] { return x.pixel(WINDOW_X + 50, WINDOW_Y + 225) == HUMAN_DISC_CENTRE; };
+    for (e2e::KeySymbol key : {XK_1, XK_7, XK_2}) {
+        if (!e2e::wait_until(turn_disc_shown)) return std::nullopt;
+        x.tap_key(key);
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    }
+    if (!e2e::wait_until(turn_disc_shown)) return std::nullopt;
+    std::this_thread::sleep_for(SETTLE_AFTER_MOVE);
+    out.idle_blinking = idle_percent(child.pid());
+    out.rss_mb = status_mb(child.pid(), "VmRSS");
+    out.peak_mb = status_mb(child.pid(), "VmHWM");
+    stop(x, child);
+    return out;
+}
+
+struct Spread {
+    double min = 0, median = 0, max = 0;
+};
+
+Spread spread(std::vector<double> v) {
+    std::sort(v.begin(), v.end());
+    return {v.front(), v[v.size() / 2], v.back()};
+}
+
+void print(const char* name, const std::vector<double>& game, const std::vector<double>& bare) {
+    const Spread g = spread(game);
+    std::printf("%-24s game min %7.1f median %7.1f max %7.1f", name, g.min, g.median, g.max);
+    if (!bare.empty()) {
+        const Spread b = spread(bare);
+        std::printf("   bare min %7.1f median %7.1f max %7.1f   ratio %.2f", b.min, b.median, b.max,
+                    b.median > 0 ? g.median / b.median : 0.0);
+    }
+    std::printf("\n");
+}
+
 }  // namespace
 
 int main() {
+    const Program game{"game", COLONNADE4_PATH, game_picture()};
+    const Program bare{"bare", BARE_WINDOW_PATH, bare_picture()};
     auto x = e2e::XvfbSession::start(SCREEN_W, SCREEN_H);
     if (!x) {
         std::fprintf(stderr, "gamebench: Xvfb could not be started\n");
         return 1;
     }
+    x->set_root_colour(ROOT_COLOUR);
+    for (const Program* p : {&game, &bare})
+        for (const Sample& s : p->picture)
+            if (s.rgb == ROOT_COLOUR || s.rgb == 0) {
+                std::fprintf(stderr, "gamebench: %s's pixel (%d, %d) cannot tell its picture\n", p->name, s.x, s.y);
+                return 1;
+            }
+    XSelectInput(x->display(), DefaultRootWindow(x->display()), SubstructureNotifyMask);
 
-    std::vector<double> startup_ms;
-    for (int run = 0; run < STARTUP_RUNS; ++run) {
-        x->set_root_colour(0);
-        const Clock::time_point t0 = Clock::now();
-        e2e::ChildProcess game = start_game(*x);
-        const bool shown = e2e::wait_until([&] { return first_picture_shown(*x); }, e2e::Millis{10000}, e2e::Millis{0});
-        const double ms = std::chrono::duration<double, std::milli>(Clock::now() - t0).count();
-        game.kill();
-        if (!shown) {
-            std::fprintf(stderr, "gamebench: the game showed no picture\n");
+    std::vector<Start> starts[2];
+    for (int run = 0; run <= STARTS; ++run)
+        for (int which = 0; which < 2; ++which) {
+            const Program& program = which == 0 ? game : bare;
+            e2e::ChildProcess child;
+            const std::optional<Start> start = measure_start(*x, program, child);
+            stop(*x, child);
+            if (!start) {
+                std::fprintf(stderr, "gamebench: %s showed no complete picture\n", program.name);
+                return 1;
+            }
+            if (run > 0) starts[which].push_back(*start);  // run 0 warms the caches up
+        }
+
+    std::vector<Play> plays;
+    for (int run = 0; run < PLAYS; ++run) {
+        const std::optional<Play> play = measure_play(*x, game);
+        if (!play) {
+            std::fprintf(stderr, "gamebench: the game could not be played\n");
             return 1;
         }
-        startup_ms.push_back(ms);
-        e2e::wait_until([&] { return !first_picture_shown(*x); });
+        plays.push_back(*play);
     }
-    std::sort(startup_ms.begin(), startup_ms.end());
-    std::printf("startup_ms median %.1f min %.1f max %.1f runs %d\n", startup_ms[startup_ms.size() / 2],
-                startup_ms.front(), startup_ms.back(), STARTUP_RUNS);
 
-    // A game at "Moyen" with a few moves, then the banner blinking.
-    e2e::ChildProcess game = start_game(*x);
-    e2e::wait_until([&] { return first_picture_shown(*x); });
-    x->move_pointer(WINDOW_X + 80, WINDOW_Y + 130);
-    x->move_pointer(WINDOW_X + 81, WINDOW_Y + 131);
-    std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    x->click(WINDOW_X + 81, WINDOW_Y + 131);
-    x->move_pointer(WINDOW_X + 200, WINDOW_Y + 20);
-    for (e2e::KeySymbol key : {XK_1, XK_7, XK_2}) {
-        e2e::wait_until([&] { return x->pixel(WINDOW_X + 50, WINDOW_Y + 225) == HUMAN_DISC_CENTRE; });
-        x->tap_key(key);
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    }
-    e2e::wait_until([&] { return x->pixel(WINDOW_X + 50, WINDOW_Y + 225) == HUMAN_DISC_CENTRE; });
-    std::this_thread::sleep_for(SETTLE_AFTER_MOVE);
-
-    const double cpu_before = cpu_seconds(game.pid());
-    std::this_thread::sleep_for(IDLE_WINDOW);
-    const double cpu_after = cpu_seconds(game.pid());
-    std::printf("idle_cpu_percent %.2f\n",
-                100.0 * (cpu_after - cpu_before) / std::chrono::duration<double>(IDLE_WINDOW).count());
-    std::printf("rss_mb %.1f peak_mb %.1f\n", status_mb(game.pid(), "VmRSS"), status_mb(game.pid(), "VmHWM"));
-    game.kill();
+    const auto of_starts = [&](int which, double Start::*field) {
+        std::vector<double> v;
+        for (const Start& s : starts[which])
+            v.push_back(s.*field);
+        return v;
+    };
+    const auto of_plays = [&](double Play::*field) {
+        std::vector<double> v;
+        for (const Play& p : plays)
+            v.push_back(p.*field);
+        return v;
+    };
+    std::printf("%d starts of each after a warm-up, %d games; times in ms (CPU in the kernel's %ld ms ticks), "
+                "memory in MB, idle in %% of a core\n",
+                STARTS, PLAYS, 1000 / sysconf(_SC_CLK_TCK));
+    print("first_picture_ms", of_starts(0, &Start::picture_ms), of_starts(1, &Start::picture_ms));
+    print("mapped_ms", of_starts(0, &Start::mapped_ms), of_starts(1, &Start::mapped_ms));
+    print("cpu_until_picture_ms", of_starts(0, &Start::cpu_ms), of_starts(1, &Start::cpu_ms));
+    print("rss_at_picture_mb", of_starts(0, &Start::rss_mb), of_starts(1, &Start::rss_mb));
+    print("rss_in_play_mb", of_plays(&Play::rss_mb), of_starts(1, &Start::rss_mb));
+    print("peak_in_play_mb", of_plays(&Play::peak_mb), {});
+    print("idle_before_level_pct", of_plays(&Play::idle_before_level), {});
+    print("idle_blinking_pct", of_plays(&Play::idle_blinking), {});
     return 0;
 }
