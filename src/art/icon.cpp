@@ -302,12 +302,16 @@ void shrink(const Picture& p, int icon_size, std::vector<uint32_t>& out) {
 
 }  // namespace
 
-void build_window_icon(int size, std::vector<uint32_t>& pixels) {
+void build_window_icon(int size, std::vector<uint32_t>& pixels, ShadeCanvas* canvas) {
     pixels.clear();
     if (size < 1 || size > MAX_ICON_SIZE) return;
     const int k = std::max(MIN_SUPERSAMPLING, RENDER_SIZE / size);
     if (size * k > MAX_ICON_SIZE) return;
-    auto canvas = make_shade_canvas(CanvasStart::Cleared);
+    std::unique_ptr<ShadeCanvas> own;
+    if (canvas == nullptr) {
+        own = make_shade_canvas(CanvasStart::Cleared);
+        canvas = own.get();
+    }
     Picture p;
     p.size = size * k;
     // The window's sides fall on whole icon pixels, with equal margins, so
@@ -318,7 +322,7 @@ void build_window_icon(int size, std::vector<uint32_t>& pixels) {
     p.scale_x = p.window_width / WINDOW_WIDTH;
     p.window_left = margin * k;
     p.pixels.assign(size_t(p.size) * p.size, 0);
-    p.canvas = canvas.get();
+    p.canvas = canvas;
 
     const IconLayout& layout = size >= FULL_LAYOUT_MIN_SIZE      ? FULL_LAYOUT
                                : size >= COMPACT_LAYOUT_MIN_SIZE ? COMPACT_LAYOUT

@@ -13,5 +13,7 @@ constexpr int ICON_SIZES[] = {16, 32, 48, 64, 128, 256};
 // set_window_icon: black is transparent (outside the rounded window outline
 // and beside the window, which is narrower than it is tall); every other
 // pixel is opaque and never black. Needs no platform: it draws into memory
-// of its own, with a canvas of its own.
-void build_window_icon(int size, std::vector<uint32_t>& pixels);
+// of its own, on the given canvas (whatever it holds: each part clears what
+// it uses) or, without one, on a canvas of its own.
+struct ShadeCanvas;
+void build_window_icon(int size, std::vector<uint32_t>& pixels, ShadeCanvas* canvas = nullptr);

@@ -1,5 +1,6 @@
 #include "game/main_loop.h"
 
+#include <iterator>
 #include <vector>
 
 #include "art/artwork.h"
@@ -27,7 +28,8 @@ constexpr const char* WINDOW_TITLE = "Colonnade4";
 // slab's corner radius of 50.
 constexpr int WINDOW_CORNER = 100;
 constexpr int TIMER_PERIOD_MS = 50;
-constexpr int ICON_SIZE = 32;
+// What task bars, switchers and menus ask for, up to high-resolution screens.
+constexpr int WINDOW_ICON_SIZES[] = {16, 32, 48, 64, 128};
 
 constexpr int8_t BANNER_FIRST_STEP = 10;
 
@@ -109,6 +111,18 @@ bool handle_press() {
     }
 }
 
+// Drawn on the artwork's canvas, which is then no longer needed.
+void set_icon_sizes() {
+    constexpr size_t count = std::size(WINDOW_ICON_SIZES);
+    std::vector<uint32_t> pixels[count];
+    IconPicture pictures[count];
+    for (size_t i = 0; i < count; ++i) {
+        build_window_icon(WINDOW_ICON_SIZES[i], pixels[i], process_canvas());
+        pictures[i] = {pixels[i].data(), WINDOW_ICON_SIZES[i], WINDOW_ICON_SIZES[i]};
+    }
+    set_window_icons(game_window, pictures, int(count));
+}
+
 }  // namespace
 
 bool repaint_hook(WindowHandle window, int32_t message, intptr_t, intptr_t) {
@@ -122,15 +136,14 @@ bool repaint_hook(WindowHandle window, int32_t message, intptr_t, intptr_t) {
 
 // The order matters: the screen before the window, the window before the
 // artwork (which needs the screen attached), the artwork before the hook
-// (which draws with it), the window shown before the sound device opens.
+// (which draws with it), the first picture on the screen before anything it
+// does not need: the sound device (whose box, if any, then stands over the
+// painted window), the soundfont's load and the window icon.
 bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
-    // A clean record and platform. The soundfont starts loading now, so it
-    // is ready by the time the window shows without holding back the first
-    // picture.
+    // A clean record and platform.
     game = GameState{};
     init_platform(backend);
     midi_use_device(midi_device);
-    midi_prepare();
     create_hot_zones();
     create_shade_canvas();
 
@@ -147,18 +160,21 @@ bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
 
     // Registers the three level buttons' zones as it draws them.
     build_artwork();
-    std::vector<uint32_t> icon;
-    build_window_icon(ICON_SIZE, icon);
-    set_window_icon(game_window, icon.data(), ICON_SIZE, ICON_SIZE);
     add_hot_zone(ZONE_CLOSE, 350, 27, 370, 47);
     add_hot_zone(ZONE_BOARD, 30, 255, 370, 555);
 
-    // The first repaint, normally in the first wait_event, draws the view.
+    // The first repaint draws the view; it is taken now, so that all that
+    // follows comes after the picture is on the screen.
     set_window_handler(repaint_hook);
     show_window(game_window);
+    update_window(game_window);
 
+    // Opening starts the soundfont's load beside the game's thread.
     midi_open();
     set_instruments();
+    set_icon_sizes();
+    free_shade_canvas();
+    return_free_memory();
 
     // No game until a level button is pressed.
     game.game_over = 1;

@@ -10,6 +10,8 @@
 #pragma once
 #include <cstdint>
 
+struct IconPicture;
+
 struct BackendEvent {
     int32_t code = 0;    // an EV_* code of window.h
     intptr_t first = 0;  // key code for EV_KEY_DOWN / EV_KEY_UP
@@ -33,7 +35,7 @@ struct PlatformBackend {
     virtual void show_window() = 0;
     virtual void set_shape(int width, int height, int corner_width, int corner_height) = 0;
     virtual void set_cursor(int shape) = 0;
-    virtual void set_icon(const uint32_t* pixels, int width, int height) = 0;
+    virtual void set_icon(const IconPicture* pictures, int count) = 0;
     // Moves the window with the pointer until the left button is released.
     // Repaint and close requests meanwhile go to platform_offer_to_hook.
     virtual void begin_drag() = 0;

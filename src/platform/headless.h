@@ -100,8 +100,12 @@ struct HeadlessLog {
     int shape_count = 0;  // set_shape calls, and the last one's arguments
     int shape_width = 0, shape_height = 0, shape_corner_width = 0, shape_corner_height = 0;
     int cursor = 0;  // CURSOR_ARROW or CURSOR_HAND; 0 before any set_cursor
-    std::vector<uint32_t> icon;
+    std::vector<uint32_t> icon;  // the first picture of the last set_icon
     int icon_width = 0, icon_height = 0;
+    std::vector<int> icon_sizes;  // the widths of all its pictures
+    // Threads of the process when the screen service started, the game's
+    // own included: a fork there is safe only while it is alone.
+    int threads_at_screen_start = 0;
     int drag_count = 0;
     int timer_period_ms = 0;             // 0 while no timer runs
     int pointer_x = -1, pointer_y = -1;  // client coordinates

@@ -7,12 +7,23 @@
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
+#include <fstream>
 #include <map>
+#include <string>
 #include <utility>
 
 #include "platform/window.h"
 
 namespace {
+
+// The Threads: line of /proc/self/status; 0 when it cannot be read.
+int running_threads() {
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line))
+        if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
+    return 0;
+}
 
 // A game that keeps waiting after being told the script is over would spin
 // for ever; past this many reports the test process is stopped instead.
@@ -174,6 +185,7 @@ BackendEvent next_event() {
 
 struct HeadlessBackend final : PlatformBackend {
     bool init_screen() override {
+        twin.log.threads_at_screen_start = running_threads();
         twin.log.shut_down = false;
         twin.log.screen_ready = !twin.screen_fails;
         return twin.log.screen_ready;
@@ -212,10 +224,14 @@ struct HeadlessBackend final : PlatformBackend {
 
     void set_cursor(int shape) override { twin.log.cursor = shape; }
 
-    void set_icon(const uint32_t* pixels, int width, int height) override {
-        twin.log.icon.assign(pixels, pixels + size_t(width) * size_t(height));
-        twin.log.icon_width = width;
-        twin.log.icon_height = height;
+    void set_icon(const IconPicture* pictures, int count) override {
+        const IconPicture& first = pictures[0];
+        twin.log.icon.assign(first.pixels, first.pixels + size_t(first.width) * size_t(first.height));
+        twin.log.icon_width = first.width;
+        twin.log.icon_height = first.height;
+        twin.log.icon_sizes.clear();
+        for (int i = 0; i < count; ++i)
+            twin.log.icon_sizes.push_back(pictures[i].width);
     }
 
     void begin_drag() override {

@@ -30,6 +30,7 @@ void end_drawing_on(const DrawTarget* target);
 // text.cpp: starts reading the font configuration on a helper thread, so
 // that the first text of the artwork does not wait for it. The game itself
 // stays on one thread: nothing else touches the fonts until it is done.
+// Called by init_screen_system once the display has started, never before.
 void prepare_fonts_early();
 
 // text.cpp: one line of UTF-8 text in the platform's own plain sans face,

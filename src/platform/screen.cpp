@@ -174,6 +174,10 @@ void mark_screen_changed() {
 bool init_screen_system() {
     PlatformBackend* backend = current_backend();
     if (backend == nullptr || !backend->init_screen()) return false;
+    // Only now: starting the display may fork (D-Bus starts its daemon), and
+    // a fork while another thread holds an allocator lock can leave the
+    // child waiting for ever, and the game with it.
+    prepare_fonts_early();
     static bool table_ready = false;
     if (!table_ready) {
         fill_blend_table();

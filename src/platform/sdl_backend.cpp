@@ -39,7 +39,14 @@ bool start_video() {
     // would drop one that comes within a few ms of the focus change).
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
 
-    if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_TIMER) != 0) return false;
+    // Video alone first: its start may fork (D-Bus launching its daemon),
+    // which is safe only while this is the process's one thread. SDL would
+    // start the timer's thread before the video, so the timer comes after.
+    if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    if (SDL_InitSubSystem(SDL_INIT_TIMER) != 0) {
+        SDL_Quit();
+        return false;
+    }
     // The game reads keys, never text; no input method is needed.
     SDL_StopTextInput();
     sdl_prepare_events();
@@ -146,7 +153,7 @@ public:
         sdl_set_shape(width, height, corner_width, corner_height);
     }
     void set_cursor(int shape) override { sdl_set_cursor(shape); }
-    void set_icon(const uint32_t* pixels, int width, int height) override { sdl_set_icon(pixels, width, height); }
+    void set_icon(const IconPicture* pictures, int count) override { sdl_set_icon(pictures, count); }
     void begin_drag() override { sdl_begin_drag(); }
     void start_timer(int period_ms) override { sdl_start_timer(period_ms); }
     BackendEvent next_event() override { return sdl_next_event(); }

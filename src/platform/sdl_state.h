@@ -84,7 +84,6 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
 void sdl_show_window();
 void sdl_set_shape(int width, int height, int corner_width, int corner_height);
 void sdl_set_cursor(int shape);
-void sdl_set_icon(const uint32_t* pixels, int width, int height);
 bool sdl_pointer(int* x, int* y);
 void sdl_close_window();
 
@@ -97,6 +96,9 @@ void sdl_stop_timer();
 // close requests to the window's own handling and drops everything else,
 // as the system's own move loop does.
 void sdl_pump_modal(int wait_ms);
+
+// sdl_icon.cpp
+void sdl_set_icon(const IconPicture* pictures, int count);
 
 // sdl_drag.cpp
 void sdl_begin_drag();

@@ -1,5 +1,5 @@
-// The game's one window: placement, visibility, rounded shape, icon, pointer
-// shape and the live pointer position.
+// The game's one window: placement, visibility, rounded shape, pointer
+// shape and the live pointer position (the icon is in sdl_icon.cpp).
 #include <SDL_syswm.h>
 #include <X11/XKBlib.h>
 #include <X11/Xresource.h>
@@ -139,23 +139,6 @@ void sdl_set_cursor(int shape) {
     if (!cursor)
         cursor = SDL_CreateSystemCursor(shape == CURSOR_HAND ? SDL_SYSTEM_CURSOR_HAND : SDL_SYSTEM_CURSOR_ARROW);
     if (cursor) SDL_SetCursor(cursor);
-}
-
-void sdl_set_icon(const uint32_t* pixels, int width, int height) {
-    SdlState& s = sdl_state();
-    if (!s.window || !pixels || width <= 0 || height <= 0) return;
-    SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormat(0, width, height, 32, SDL_PIXELFORMAT_ARGB8888);
-    if (!icon) return;
-    // Black is the transparent colour of every picture of the game.
-    for (int y = 0; y < height; ++y) {
-        auto* row = reinterpret_cast<uint32_t*>(static_cast<uint8_t*>(icon->pixels) + y * icon->pitch);
-        for (int x = 0; x < width; ++x) {
-            const uint32_t rgb = pixels[y * width + x] & 0x00FFFFFFu;
-            row[x] = rgb == 0 ? 0u : (0xFF000000u | rgb);
-        }
-    }
-    SDL_SetWindowIcon(s.window, icon);
-    SDL_FreeSurface(icon);
 }
 
 bool sdl_pointer(int* x, int* y) {

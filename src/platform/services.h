@@ -1,4 +1,4 @@
-// Random numbers and the ordered record list.
+// Random numbers, the ordered record list, and the process's memory.
 #pragma once
 #include <cstddef>
 #include <cstdint>
@@ -18,3 +18,7 @@ void* list_next(RecordList* list);     // nullptr at the end; the cursor stays o
 void* list_current(RecordList* list);  // the record at the cursor, or nullptr
 int list_count(const RecordList* list);
 void list_free(RecordList* list);
+
+// Gives the memory that start-up used and freed back to the system, rather
+// than keeping it for allocations that will not come.
+void return_free_memory();

@@ -5,6 +5,7 @@
 #include "platform/window.h"
 
 #include <algorithm>
+#include <deque>
 
 #include "platform/platform_internal.h"
 #include "platform/services.h"
@@ -25,6 +26,9 @@ struct WindowState {
     // come while no wait_event runs (during a drag), and then waits for the
     // next one.
     int32_t pending_code = 0;
+    // Messages that came while update_window waited for the first repaint;
+    // wait_event hands them out before asking the backend again.
+    std::deque<BackendEvent> held;
 };
 
 WindowState state;
@@ -58,7 +62,6 @@ void init_platform(PlatformBackend* backend) {
     state = WindowState{};
     state.backend = backend;
     seed_random(tick_count_ms());
-    prepare_fonts_early();
 }
 
 PlatformBackend* current_backend() { return state.backend; }
@@ -89,8 +92,15 @@ void set_window_cursor(WindowHandle window, int shape) {
 }
 
 void set_window_icon(WindowHandle window, const uint32_t* pixels, int width, int height) {
-    if (is_our_window(window) && pixels != nullptr && width > 0 && height > 0)
-        state.backend->set_icon(pixels, width, height);
+    const IconPicture one{pixels, width, height};
+    set_window_icons(window, &one, 1);
+}
+
+void set_window_icons(WindowHandle window, const IconPicture* pictures, int count) {
+    if (!is_our_window(window) || pictures == nullptr || count <= 0) return;
+    for (int i = 0; i < count; ++i)
+        if (pictures[i].pixels == nullptr || pictures[i].width <= 0 || pictures[i].height <= 0) return;
+    state.backend->set_icon(pictures, count);
 }
 
 void begin_window_drag(WindowHandle window) {
@@ -105,7 +115,13 @@ int32_t wait_event() {
     // Without a backend there is nothing to wait for; asking the game to
     // close keeps its loop from spinning.
     if (state.backend == nullptr) return EV_CLOSE;
-    const BackendEvent event = state.backend->next_event();
+    BackendEvent event;
+    if (!state.held.empty()) {
+        event = state.held.front();
+        state.held.pop_front();
+    } else {
+        event = state.backend->next_event();
+    }
     record_and_offer(event.code, event.first, event.second);
     // A close request noted now or since the last wait is reported in place
     // of the message; the window stays open.
@@ -115,6 +131,24 @@ int32_t wait_event() {
         return code;
     }
     return event.code;
+}
+
+bool update_window(WindowHandle window) {
+    if (!is_our_window(window)) return false;
+    const uint64_t deadline = state.backend->now_us() + uint64_t(FIRST_PAINT_WAIT_MS) * 1000u;
+    while (state.backend->now_us() < deadline) {
+        const BackendEvent event = state.backend->next_event();
+        if (event.code == EV_PAINT) {
+            record_and_offer(event.code, event.first, event.second);
+            return true;
+        }
+        // Ticks do not pile up: one kept is as good as several.
+        const bool tick_kept = event.code == EV_TIMER &&
+                               std::any_of(state.held.begin(), state.held.end(),
+                                           [](const BackendEvent& e) { return e.code == EV_TIMER; });
+        if (!tick_kept) state.held.push_back(event);
+    }
+    return false;
 }
 
 void platform_offer_to_hook(int32_t message, intptr_t first, intptr_t second) {

@@ -44,7 +44,9 @@ constexpr int CURSOR_HAND = 32649;
 using WindowHook = bool (*)(WindowHandle window, int32_t message, intptr_t first, intptr_t second);
 
 // Chooses the backend, prepares the platform and seeds the random generator
-// from the millisecond tick count. Called once, first thing.
+// from the millisecond tick count. Called once, first thing. Starts no
+// thread: init_screen_system may fork, which is safe only while the game's
+// thread is alone.
 void init_platform(PlatformBackend* backend);
 PlatformBackend* current_backend();
 
@@ -55,11 +57,25 @@ void set_window_shape(WindowHandle window, int width, int height, int corner_wid
 void set_window_cursor(WindowHandle window, int shape);
 // pixels: width * height stored pixels 0x00RRGGBB, row by row; black is transparent.
 void set_window_icon(WindowHandle window, const uint32_t* pixels, int width, int height);
+// The same icon in several sizes at once: the task bar, the switcher and
+// the desktop's menus each take the size that suits them.
+struct IconPicture {
+    const uint32_t* pixels;
+    int width, height;
+};
+void set_window_icons(WindowHandle window, const IconPicture* pictures, int count);
 void begin_window_drag(WindowHandle window);
 void start_timer(WindowHandle window, int period_ms);
 
 // Blocks until the next event and returns its code.
 int32_t wait_event();
+// Paints a window just shown now rather than in the next wait_event: waits
+// for the system's first repaint request (up to FIRST_PAINT_WAIT_MS; the
+// window's timer ticks keep the wait bounded) and hands it to the hook.
+// Every other message that comes meanwhile is kept for wait_event, in its
+// order. False when no repaint request came in time.
+constexpr int FIRST_PAINT_WAIT_MS = 2000;
+bool update_window(WindowHandle window);
 // The pointer's position now, in client coordinates, or -1 outside (both
 // bounds inclusive: x = width and y = height are inside).
 int mouse_x();

@@ -5,10 +5,13 @@
 // midi_use_device, the way init_platform chooses the platform backend.
 //
 // Order of calls made by the game:
-//   midi_use_device (right after init_platform) -> midi_prepare (at once, so
-//   a slow device can get ready while the artwork is built) -> midi_open
-//   (after show_window) -> midi_program / midi_note while playing ->
+//   midi_use_device (right after init_platform) -> midi_open (once the
+//   first picture is on the screen; a slow device gets ready in the
+//   background from there) -> midi_program / midi_note while playing ->
 //   midi_close (before shutdown_platform).
+// The game does not call midi_prepare: it would start the device's work on
+// another thread before the display has started, and the display's start
+// may fork, which is safe only while the game's thread is alone.
 #pragma once
 #include <cstdint>
 
@@ -17,10 +20,11 @@
 struct MidiDevice {
     virtual ~MidiDevice() = default;
 
-    // Starts any slow preparation in the background; must not block.
+    // Starts any slow preparation in the background, ahead of open; must not
+    // block. Never before the display has started (see above).
     virtual void prepare() {}
     // False when the device cannot be opened. Called at most once per run by
-    // the game, after prepare.
+    // the game.
     virtual bool open() = 0;
     // Hands one short message word to the device; false when it refused it.
     virtual bool send(uint32_t word) = 0;

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "art/icon.h"
+#include "art/shade_canvas.h"
 
 namespace {
 
@@ -85,6 +86,23 @@ TEST(IconTest, SameIconEveryTime) {
     build_window_icon(32, a);
     build_window_icon(32, b);
     EXPECT_EQ(a, b);
+}
+
+TEST(IconTest, ACanvasTheArtworkUsedGivesTheSameIconsAsAFreshOne) {
+    // What the artwork leaves: the window slab's column 400 and row 600,
+    // which clearing never touches, and three button slabs.
+    auto used = make_shade_canvas();
+    render_slab(*used, 0, 0, 400, 600, 50, 20);
+    clear_canvas(*used);
+    for (int y : {80, 115, 150})
+        render_slab(*used, 30, y, 100, 30, 15, 6);
+    for (int size : {16, 32, 48, 64, 128}) {
+        SCOPED_TRACE(size);
+        std::vector<uint32_t> alone, shared;
+        build_window_icon(size, alone);
+        build_window_icon(size, shared, used.get());
+        EXPECT_EQ(shared, alone);
+    }
 }
 
 TEST(IconTest, SizesOutOfRangeGiveNothing) {

@@ -160,6 +160,27 @@ TEST_F(GameE2E, WindowIsCentredRoundedAndShowsTheBoardWithoutBannerOrTurnDisc) {
     EXPECT_EQ(pixel(225, 225), expected_art().at(225, 225));
 }
 
+TEST_F(GameE2E, IconOffersFiveSizesWithTransparentCornersAndAnOpaqueMiddle) {
+    const auto id = x->find_window("Colonnade4");
+    ASSERT_TRUE(id);
+    std::vector<unsigned long> icon;
+    ASSERT_TRUE(e2e::wait_until([&] { return !(icon = x->window_cardinals(*id, "_NET_WM_ICON")).empty(); }));
+    // The property is width, height, then width * height ARGB pixels, again
+    // for each size.
+    std::vector<int> sizes;
+    for (size_t at = 0; at + 2 <= icon.size();) {
+        const size_t w = icon[at], h = icon[at + 1];
+        ASSERT_EQ(w, h);
+        ASSERT_LE(at + 2 + w * h, icon.size());
+        const auto argb = [&](size_t px, size_t py) { return icon[at + 2 + py * w + px] & 0xFFFFFFFFu; };
+        EXPECT_EQ(argb(0, 0), 0u) << "size " << w << ": the corner shows what is behind";
+        EXPECT_EQ(argb(w / 2, h / 2) >> 24, 0xFFu) << "size " << w << ": the middle is opaque";
+        sizes.push_back(int(w));
+        at += 2 + w * h;
+    }
+    EXPECT_EQ(sizes, (std::vector<int>{16, 32, 48, 64, 128}));
+}
+
 TEST_F(GameE2E, LevelPressStartsAGameAndADigitKeyDropsAHumanDiscAndTheComputerReplies) {
     start_moyen_game();
     const int cpu_before = cpu_discs_on_board();
@@ -299,6 +320,9 @@ TEST(GameWithoutSound, ShowsTheOneBoxOverTheWindowWithItsWordsThenPlaysSilently)
         const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
         EXPECT_NEAR(at.x + at.width / 2, wx + 200, 2);
         EXPECT_NEAR(at.y + at.height / 2, wy + 300, 2);
+        // Above and below the box: the window was painted before the box came.
+        EXPECT_EQ(x->pixel(wx + 200, wy + 40), art.at(200, 40)) << "the box came before the picture";
+        EXPECT_EQ(x->pixel(wx + 200, wy + 560), art.at(200, 560)) << "the box came before the picture";
         // "Impossible d'ouvrir le périphérique MIDI" fills the box's width,
         // which is made for it: ink from margin to margin, all along.
         e2e::Image shot;

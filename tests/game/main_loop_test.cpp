@@ -11,7 +11,7 @@ namespace {
 // A device that looks at the game at the moment MIDI is opened.
 struct OrderProbe final : MidiDevice {
     bool opened = false;
-    bool window_visible = false, window_shown = false, artwork_built = false, presented = false;
+    bool window_visible = false, window_shown = false, artwork_built = false, presented = false, icon_set = false;
     int zones = 0;
     int32_t game_over = -1;
     bool open() override {
@@ -21,6 +21,7 @@ struct OrderProbe final : MidiDevice {
         int w = 0, h = 0;
         artwork_built = sprite_pixels(SPRITE_BANNER_DRAW, &w, &h) != nullptr;
         presented = headless_log().present_count > 0;
+        icon_set = !headless_log().icon_sizes.empty();
         zones = list_count(hot_zones);
         game_over = game.game_over;
         return true;
@@ -28,7 +29,7 @@ struct OrderProbe final : MidiDevice {
     bool send(uint32_t) override { return true; }
 };
 
-TEST_F(GameTest, StartUpOpensWindowBuildsArtThenOpensMidiAndWaitsForALevel) {
+TEST_F(GameTest, StartUpShowsThePictureThenOpensMidiThenSetsTheIconAndWaitsForALevel) {
     // Outlives the game: shut-down closes the device.
     static OrderProbe probe;
     probe = OrderProbe{};
@@ -39,7 +40,8 @@ TEST_F(GameTest, StartUpOpensWindowBuildsArtThenOpensMidiAndWaitsForALevel) {
     EXPECT_TRUE(probe.window_shown) << "show_window comes before MIDI, so its box stands over the window";
     EXPECT_TRUE(probe.artwork_built);
     EXPECT_EQ(probe.zones, 5);
-    EXPECT_FALSE(probe.presented) << "the first picture comes with the first repaint";
+    EXPECT_TRUE(probe.presented) << "the first picture is on the screen before the sound device opens";
+    EXPECT_FALSE(probe.icon_set) << "the icon comes after the sound device";
     EXPECT_EQ(probe.game_over, 0) << "game_over is set after MIDI";
 
     const HeadlessLog& log = headless_log();
@@ -49,13 +51,14 @@ TEST_F(GameTest, StartUpOpensWindowBuildsArtThenOpensMidiAndWaitsForALevel) {
     EXPECT_EQ(log.window_x, (HEADLESS_SCREEN_WIDTH - 400) / 2);
     EXPECT_EQ(log.window_y, (HEADLESS_SCREEN_HEIGHT - 600) / 2);
     EXPECT_EQ(log.timer_period_ms, 50);
-    EXPECT_EQ(log.icon_width, 32);
+    EXPECT_EQ(log.icon_sizes, (std::vector<int>{16, 32, 48, 64, 128}));
+    EXPECT_EQ(log.threads_at_screen_start, 1) << "the display's start may fork: no other thread may run then";
     EXPECT_EQ(game.game_over, 1);
     EXPECT_EQ(game.hover_zone, ZONE_NONE);
     EXPECT_EQ(game.current_level, 0);
     EXPECT_EQ(game.banner_step, 10);
 
-    // The first repaint applies the rounded shape and shows the view.
+    // The first repaint applied the rounded shape and showed the view.
     ASSERT_TRUE(run_script());
     EXPECT_EQ(log.shape_count, 1);
     EXPECT_EQ(log.shape_corner_width, 100);
