@@ -1,9 +1,10 @@
 // MIDI output device 0 of the game: a General MIDI synthesiser built into the
 // program, playing through the system's default audio output.
 //
-// The soundfont takes tens of milliseconds to load, so prepare starts that on
-// a background thread and open only checks, cheaply, that the file looks like
-// a SoundFont and that the audio output opens. Messages that arrive before
+// The soundfont takes tens of milliseconds to load, so it loads on a
+// background thread, started by prepare or else by open, and open only
+// checks, cheaply, that the file looks like a SoundFont and that the audio
+// output opens. Messages that arrive before
 // the synthesiser is ready wait, in order, and are played once it is. Should
 // the load fail after open has succeeded, the device stays open and silent:
 // the user already had the chance of the one box about sound.
@@ -15,6 +16,14 @@
 #include "sound/midi.h"
 
 constexpr const char* GM_SOUNDFONT_PATH = "/usr/share/sounds/sf2/TimGM6mb.sf2";
+// How the desktop's per-application volume control lists the game.
+constexpr const char* AUDIO_APPLICATION_NAME = "Colonnade4";
+
+// Sets, unless the user already has, the PulseAudio library's property
+// override that names the game's stream however SDL reaches the sound
+// server. Changes the environment: called while the game's thread is the
+// only one (the device's constructor, from main).
+void name_audio_for_pulseaudio();
 
 struct FluidDevice final : MidiDevice {
     // Tests hand in a missing or broken file; the game uses fluid_midi_device.

@@ -1,6 +1,7 @@
 // The built-in synthesiser, heard through SDL's disk audio driver: it writes
 // the device's 16-bit stereo 44.1 kHz output to a file in real time, so the
 // file's length is the audio clock and its samples are what the user hears.
+#include <SDL.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -184,6 +185,28 @@ TEST(FluidDevice, NotesSentBeforeTheSoundfontIsInAreHeardOnceItIs) {
     ASSERT_TRUE(audio.wait_for_frames(audio.frames() + 200 * FRAMES_PER_MS));
     device.close();
     EXPECT_GE(audio.first_sounding_frame(), 0);
+}
+
+// The desktop's volume control lists the stream under the game's name: SDL's
+// PulseAudio and PipeWire outputs read the hints when the output opens, the
+// PulseAudio library (under ALSA's plug-in too) reads the environment when
+// it connects; both are in place by then. A user's own override is kept.
+TEST(FluidDevice, TheStreamCarriesTheGamesName) {
+    DiskAudio audio;
+    unsetenv("PULSE_PROP_OVERRIDE");
+    {
+        FluidDevice device(GM_SOUNDFONT_PATH);
+        const char* override_before_open = std::getenv("PULSE_PROP_OVERRIDE");
+        ASSERT_NE(override_before_open, nullptr);
+        EXPECT_STREQ(override_before_open, "application.name='Colonnade4'");
+        ASSERT_TRUE(device.open());
+        EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME), "Colonnade4");
+        EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME), "Colonnade4");
+    }
+    setenv("PULSE_PROP_OVERRIDE", "application.name='Mine'", 1);
+    FluidDevice device(GM_SOUNDFONT_PATH);
+    EXPECT_STREQ(std::getenv("PULSE_PROP_OVERRIDE"), "application.name='Mine'");
+    unsetenv("PULSE_PROP_OVERRIDE");
 }
 
 // A file that passes the quick check but that FluidSynth cannot read: open
