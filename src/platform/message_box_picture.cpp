@@ -27,7 +27,8 @@ constexpr int BUTTON_WIDTH = 88;
 constexpr int BUTTON_HEIGHT = 28;
 constexpr int MIN_WIDTH = 240;
 // Without any face the box keeps a sensible shape; the words then go to
-// standard error (the caller's business).
+// standard error (the caller's business). All sizes are those of a plain
+// display; a high-resolution one multiplies them by its scale.
 constexpr int FALLBACK_LINE_WIDTH = 320;
 constexpr int FALLBACK_CELL = 17;
 
@@ -52,61 +53,63 @@ void fill(MessageBoxPicture* box, int x, int y, int width, int height, uint32_t 
 
 }  // namespace
 
-MessageBoxPicture lay_out_message_box(const char* text) {
+MessageBoxPicture lay_out_message_box(const char* text, int scale) {
     MessageBoxPicture box;
+    const int k = box.scale = std::max(scale, 1);
     box.lines = split_lines(text != nullptr ? text : "");
-    int widest = 0, cell = FALLBACK_CELL;
+    int widest = 0, cell = FALLBACK_CELL * k;
     box.has_font = true;
     for (const std::string& line : box.lines) {
         PlainTextSize size;
-        if (!measure_plain_text(line.c_str(), TEXT_EM, false, &size)) {
+        if (!measure_plain_text(line.c_str(), TEXT_EM * k, false, &size)) {
             box.has_font = false;
-            widest = FALLBACK_LINE_WIDTH;
+            widest = FALLBACK_LINE_WIDTH * k;
             break;
         }
         widest = std::max(widest, size.width);
         cell = line_cell(size);
     }
-    const int text_height = int(box.lines.size()) * cell + (int(box.lines.size()) - 1) * LINE_GAP;
-    box.width = std::max({widest + 2 * MARGIN_SIDE, BUTTON_WIDTH + 2 * MARGIN_SIDE, MIN_WIDTH});
-    box.height = MARGIN_TOP + text_height + TEXT_TO_BUTTON + BUTTON_HEIGHT + MARGIN_BOTTOM;
-    box.button = {(box.width - BUTTON_WIDTH) / 2, box.height - MARGIN_BOTTOM - BUTTON_HEIGHT, BUTTON_WIDTH,
-                  BUTTON_HEIGHT};
+    const int text_height = int(box.lines.size()) * cell + (int(box.lines.size()) - 1) * LINE_GAP * k;
+    box.width = std::max({widest + 2 * MARGIN_SIDE * k, (BUTTON_WIDTH + 2 * MARGIN_SIDE) * k, MIN_WIDTH * k});
+    box.height = (MARGIN_TOP + TEXT_TO_BUTTON + BUTTON_HEIGHT + MARGIN_BOTTOM) * k + text_height;
+    box.button = {(box.width - BUTTON_WIDTH * k) / 2, box.height - (MARGIN_BOTTOM + BUTTON_HEIGHT) * k,
+                  BUTTON_WIDTH * k, BUTTON_HEIGHT * k};
     box.pixels.assign(size_t(box.width) * size_t(box.height), BACKGROUND);
     return box;
 }
 
 void paint_message_box(MessageBoxPicture* box, OkLook look) {
     if (box->width <= 0 || box->height <= 0) return;
+    const int k = box->scale;
     box->pixels.assign(size_t(box->width) * size_t(box->height), BACKGROUND);
-    fill(box, 0, 0, box->width, 1, FRAME);
-    fill(box, 0, box->height - 1, box->width, 1, FRAME);
-    fill(box, 0, 0, 1, box->height, FRAME);
-    fill(box, box->width - 1, 0, 1, box->height, FRAME);
+    fill(box, 0, 0, box->width, k, FRAME);
+    fill(box, 0, box->height - k, box->width, k, FRAME);
+    fill(box, 0, 0, k, box->height, FRAME);
+    fill(box, box->width - k, 0, k, box->height, FRAME);
 
     DrawTarget target;
     target.pixels = box->pixels.data();
     target.width = target.pitch = box->width;
     target.height = box->height;
-    int y = MARGIN_TOP;
+    int y = MARGIN_TOP * k;
     for (const std::string& line : box->lines) {
         PlainTextSize size;
-        if (!measure_plain_text(line.c_str(), TEXT_EM, false, &size)) break;
-        draw_plain_text(&target, (box->width - size.width) / 2, y, line.c_str(), TEXT_EM, false, TEXT_COLOUR);
-        y += line_cell(size) + LINE_GAP;
+        if (!measure_plain_text(line.c_str(), TEXT_EM * k, false, &size)) break;
+        draw_plain_text(&target, (box->width - size.width) / 2, y, line.c_str(), TEXT_EM * k, false, TEXT_COLOUR);
+        y += line_cell(size) + LINE_GAP * k;
     }
 
     // The button, its corner pixels left out to soften it; pressed, the
     // label sinks by a pixel.
     const PixelRect& b = box->button;
     const uint32_t face = look == OkLook::Pressed ? BUTTON_PRESSED : look == OkLook::Hover ? BUTTON_HOVER : BUTTON_REST;
-    fill(box, b.x + 1, b.y, b.width - 2, b.height, face);
-    fill(box, b.x, b.y + 1, b.width, b.height - 2, face);
+    fill(box, b.x + k, b.y, b.width - 2 * k, b.height, face);
+    fill(box, b.x, b.y + k, b.width, b.height - 2 * k, face);
     PlainTextSize label;
-    if (measure_plain_text(OK_LABEL, TEXT_EM, true, &label)) {
-        const int sink = look == OkLook::Pressed ? 1 : 0;
+    if (measure_plain_text(OK_LABEL, TEXT_EM * k, true, &label)) {
+        const int sink = look == OkLook::Pressed ? k : 0;
         draw_plain_text(&target, b.x + (b.width - label.width) / 2 + sink,
-                        b.y + (b.height - line_cell(label)) / 2 + sink, OK_LABEL, TEXT_EM, true, LABEL_COLOUR);
+                        b.y + (b.height - line_cell(label)) / 2 + sink, OK_LABEL, TEXT_EM * k, true, LABEL_COLOUR);
     }
 }
 

@@ -12,6 +12,7 @@
 enum class OkLook { Rest, Hover, Pressed };
 
 struct MessageBoxPicture {
+    int scale = 1;  // screen pixels per pixel of the plain layout, as the game's window has
     int width = 0, height = 0;
     PixelRect button;                // the "OK" button, in box coordinates
     std::vector<std::string> lines;  // the text, a line per '\n'
@@ -19,8 +20,10 @@ struct MessageBoxPicture {
     std::vector<uint32_t> pixels;    // rows of 0x00RRGGBB
 };
 
-// Sized to the text: every line whole, the button below it.
-MessageBoxPicture lay_out_message_box(const char* text);
+// Sized to the text: every line whole, the button below it; everything
+// `scale` times as large, so that on a high-resolution screen the box
+// matches the game's window.
+MessageBoxPicture lay_out_message_box(const char* text, int scale);
 // (Re)draws the whole picture with the button in the given look.
 void paint_message_box(MessageBoxPicture* box, OkLook look);
 bool on_ok_button(const MessageBoxPicture& box, int x, int y);

@@ -263,7 +263,7 @@ bool open_box(Box& b, const char* caption, const char* text) {
     earlier_handler = XSetErrorHandler(on_x_error);
     Display* d = b.display;
     const int screen = DefaultScreen(d);
-    b.picture = lay_out_message_box(text);
+    b.picture = lay_out_message_box(text, s.window != nullptr ? s.scale : 1);
 
     XSetWindowAttributes attributes{};
     // No background: the first Expose paints the whole picture, with no

@@ -570,9 +570,33 @@ TEST(PlatformMessageBox, BoxAtStartLeavesTheWindowPainted) {
     EXPECT_TRUE(probe.wait_for_line_starting("box closed")) << probe.transcript();
 }
 
+// On a high-resolution screen the box is as large as the window beside it:
+// twice the size at twice the scale (give or take the font's hinting), and
+// centred over the window all the same.
+TEST(PlatformMessageBox, BoxFollowsTheDesktopScale) {
+    Rect boxes[2];
+    for (int scale = 1; scale <= 2; ++scale) {
+        SCOPED_TRACE(scale);
+        const std::unique_ptr<XvfbSession> x = XvfbSession::start(3840, 2160);
+        ASSERT_TRUE(x);
+        ChildProcess::Options options;
+        options.set_env = {{"GDK_SCALE", std::to_string(scale)}};
+        ChildProcess probe = x->spawn({PLATFORM_PROBE_PATH, "box-at-start"}, options);
+        const std::optional<XWindowId> box = x->wait_for_window(BOX_TITLE);
+        ASSERT_TRUE(box);
+        ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*box); }));
+        const Rect g = x->window_geometry(*box).value_or(Rect{});
+        EXPECT_NEAR(g.x + g.width / 2, 3840 / 2, 2);
+        EXPECT_NEAR(g.y + g.height / 2, 2160 / 2, 2);
+        boxes[scale - 1] = g;
+    }
+    EXPECT_NEAR(boxes[1].width, 2 * boxes[0].width, 8);
+    EXPECT_NEAR(boxes[1].height, 2 * boxes[0].height, 4);
+}
+
 // The box is a window of the program's own: killed with it up, the program
 // leaves nothing on the screen (a helper process showing the box would).
-TEST(PlatformMessageBox, SigtermWhileTheBoxIsUpLeavesNoWindowAndNoProcess) {
+TEST(PlatformMessageBox, SigtermWhileTheBoxIsUpLeavesNoWindowBehind) {
     const std::unique_ptr<XvfbSession> x = XvfbSession::start(SCREEN_WIDTH, SCREEN_HEIGHT);
     ASSERT_TRUE(x);
     ChildProcess probe = x->spawn({PLATFORM_PROBE_PATH, "box-at-start"});
