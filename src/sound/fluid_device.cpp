@@ -148,6 +148,14 @@ void load_soundfont(FluidDevice::State* s) {
         fluid_settings_setint(settings, "synth.lock-memory", 0);
         synth = new_fluid_synth(settings);
         ok = synth && fluid_synth_sfload(synth, s->soundfont_path.c_str(), 1) != FLUID_FAILED;
+        // The load gives every channel its default instrument, the drum kit
+        // on channel 9 and the piano on the others, and reads their samples.
+        // The game chooses its three instruments itself before any note and
+        // plays nothing else: without those defaults their samples (a few
+        // megabytes) are never read.
+        if (ok)
+            for (int channel = 0; channel < fluid_synth_count_midi_channels(synth); ++channel)
+                fluid_synth_unset_program(synth, channel);
     }
     if (!ok) {
         if (synth) delete_fluid_synth(synth);
