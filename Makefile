@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 # The build tool's own "Entering directory" lines say nothing useful here.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build run test bench fuzz install package screenshot clean
+.PHONY: all deps configure build run test check-sanitized soak bench fuzz install package screenshot clean
 
 all: build
 
@@ -28,6 +28,18 @@ bench: build
 	@./$(BUILD_DIR)/colonnade4-engine bench
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
 	@./$(BUILD_DIR)/colonnade4-gamebench
+
+# The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer
+# (build-sanitized/), the real window's end-to-end tests included.
+check-sanitized: deps
+	@tools/check_sanitized.sh
+
+# The real window of the sanitizer build under random input for
+# SOAK_SECONDS, then Escape: no crash, no report, no leak, flat memory, and
+# a score panel that counts the games that ended.
+SOAK_SECONDS ?= 180
+soak: deps
+	@tools/soak.sh $(SOAK_SECONDS)
 
 # A million fuzzed events on the headless game (clang, libFuzzer and the
 # sanitizers, in build-fuzz/); `make fuzz EVENTS=...` for another count.

@@ -11,8 +11,8 @@
 #                              set reaching what both corpora reach
 set -eu
 cd "$(dirname "$0")/.."
+. tools/sanitizer_env.sh
 BUILD=build-fuzz
-SANITIZERS="-fsanitize=address,undefined -fno-sanitize-recover=undefined -fno-omit-frame-pointer"
 
 cmake -S . -B "$BUILD" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
     -DCMAKE_C_COMPILER=clang-14 -DCMAKE_CXX_COMPILER=clang++-14 \
@@ -23,7 +23,7 @@ mkdir -p "$BUILD/corpus"
 
 if [ "${1:-}" = "--minimise" ]; then
     rm -rf "$BUILD/minimised" && mkdir "$BUILD/minimised"
-    "$BUILD/colonnade4-fuzz" -merge=1 "$BUILD/minimised" tests/fuzz/corpus "$BUILD/corpus"
+    "$BUILD/colonnade4-fuzz" -merge=1 -artifact_prefix="$BUILD/" "$BUILD/minimised" tests/fuzz/corpus "$BUILD/corpus"
     rm -f tests/fuzz/corpus/*
     cp "$BUILD/minimised"/* tests/fuzz/corpus/
     echo "tests/fuzz/corpus: $(ls tests/fuzz/corpus | wc -l) inputs"
