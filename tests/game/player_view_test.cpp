@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "game/hot_zones.h"
-#include "platform/drawing.h"
 #include "platform/services.h"
+#include "support/score_panel.h"
 
 namespace {
 
@@ -26,19 +26,8 @@ std::vector<uint32_t> panel_of(const uint32_t* pixels) {
     return panel;
 }
 
-// The panel as it must read: the backdrop with the six texts drawn at
-// (250 | 310, 120 | 140 | 160) in 14-point bold, near-white.
-std::vector<uint32_t> expected_panel(const std::array<const char*, 6>& texts) {
-    blit_sprite(SPRITE_BACKDROP, 0, 0);
-    begin_drawing(screen_draw_target());
-    set_draw_mode(DM_TRANSPARENT);
-    select_font(load_font("Times New Roman", 14, FS_BOLD));
-    set_colour(250, 250, 250);
-    for (int k = 0; k < 6; ++k) {
-        set_text_pos(k < 3 ? 250 : 310, 120 + 20 * (k % 3));
-        draw_text(texts[k]);
-    }
-    end_drawing();
+std::vector<uint32_t> expected_panel(const std::array<std::string, 6>& texts) {
+    draw_expected_score_panel(texts);
     return panel_of(screen_pixels());
 }
 
@@ -62,7 +51,7 @@ struct Ending {
     int frames;                      // its fall: column + landing row + 2
     int cpu_frames;                  // the computer's reply, 0 when there is none
     SpriteId banner;
-    std::array<const char*, 6> panel;  // counts, then truncated percentages
+    std::array<std::string, 6> panel;  // counts, then truncated percentages
     int channel;
     std::vector<int> keys;
     int first_pause_ms, pause_step_ms;
