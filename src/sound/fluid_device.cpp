@@ -1,10 +1,10 @@
 // The built-in synthesiser: FluidSynth renders into an SDL audio callback.
-// The only file of the sound layer that sees FluidSynth or SDL.
+// The only file of the sound layer that sees FluidSynth (through
+// fluid_library, which loads it on the loader's thread) or SDL.
 #include "sound/fluid_device.h"
 
 #include <SDL.h>
 #include <alsa/asoundlib.h>
-#include <fluidsynth.h>
 #include <malloc.h>
 
 #include <algorithm>
@@ -17,7 +17,13 @@
 #include <thread>
 #include <vector>
 
+#include "sound/fluid_library.h"
+
 namespace {
+
+// The library's functions, wherever a synthesiser exists: the loader made
+// it with them.
+const FluidLibrary& fluid() { return *fluid_library(); }
 
 constexpr int SAMPLE_RATE = 44100;
 constexpr int OUTPUT_CHANNELS = 2;
@@ -50,11 +56,11 @@ void log_fluid_problem(int level, const char* message, void*) {
 void quiet_fluid_logging() {
     static std::once_flag once;
     std::call_once(once, [] {
-        fluid_set_log_function(FLUID_PANIC, log_fluid_problem, nullptr);
-        fluid_set_log_function(FLUID_ERR, log_fluid_problem, nullptr);
-        fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
-        fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
-        fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
+        fluid().fluid_set_log_function(FLUID_PANIC, log_fluid_problem, nullptr);
+        fluid().fluid_set_log_function(FLUID_ERR, log_fluid_problem, nullptr);
+        fluid().fluid_set_log_function(FLUID_WARN, nullptr, nullptr);
+        fluid().fluid_set_log_function(FLUID_INFO, nullptr, nullptr);
+        fluid().fluid_set_log_function(FLUID_DBG, nullptr, nullptr);
     });
 }
 
@@ -84,19 +90,19 @@ void play_short_message(fluid_synth_t* synth, uint32_t word) {
     const int data1 = (word >> 8) & 0x7F;
     const int data2 = (word >> 16) & 0x7F;
     switch (status) {
-    case 0x80: fluid_synth_noteoff(synth, channel, data1); break;
+    case 0x80: fluid().fluid_synth_noteoff(synth, channel, data1); break;
     case 0x90:
         // Velocity 0 is the running-status way of writing a note-off.
         if (data2 == 0)
-            fluid_synth_noteoff(synth, channel, data1);
+            fluid().fluid_synth_noteoff(synth, channel, data1);
         else
-            fluid_synth_noteon(synth, channel, data1, data2);
+            fluid().fluid_synth_noteon(synth, channel, data1, data2);
         break;
-    case 0xA0: fluid_synth_key_pressure(synth, channel, data1, data2); break;
-    case 0xB0: fluid_synth_cc(synth, channel, data1, data2); break;
-    case 0xC0: fluid_synth_program_change(synth, channel, data1); break;
-    case 0xD0: fluid_synth_channel_pressure(synth, channel, data1); break;
-    case 0xE0: fluid_synth_pitch_bend(synth, channel, data1 | data2 << 7); break;
+    case 0xA0: fluid().fluid_synth_key_pressure(synth, channel, data1, data2); break;
+    case 0xB0: fluid().fluid_synth_cc(synth, channel, data1, data2); break;
+    case 0xC0: fluid().fluid_synth_program_change(synth, channel, data1); break;
+    case 0xD0: fluid().fluid_synth_channel_pressure(synth, channel, data1); break;
+    case 0xE0: fluid().fluid_synth_pitch_bend(synth, channel, data1 | data2 << 7); break;
     default: break;
     }
 }
@@ -134,34 +140,38 @@ struct FluidDevice::State {
 namespace {
 
 void load_soundfont(FluidDevice::State* s) {
-    fluid_settings_t* settings = new_fluid_settings();
+    // Without the library there is nothing to load; it said why.
+    const bool library = fluid_library() != nullptr;
+    if (library) quiet_fluid_logging();
+    fluid_settings_t* settings = library ? fluid().new_fluid_settings() : nullptr;
     fluid_synth_t* synth = nullptr;
     bool ok = false;
     if (settings) {
-        fluid_settings_setnum(settings, "synth.sample-rate", SAMPLE_RATE);
-        fluid_settings_setint(settings, "synth.polyphony", POLYPHONY);
-        fluid_settings_setnum(settings, "synth.gain", SYNTH_GAIN);
+        fluid().fluid_settings_setnum(settings, "synth.sample-rate", SAMPLE_RATE);
+        fluid().fluid_settings_setint(settings, "synth.polyphony", POLYPHONY);
+        fluid().fluid_settings_setnum(settings, "synth.gain", SYNTH_GAIN);
         // The game plays four instruments of the 128: reading only their
         // samples, on the program changes, saves about 6 MB of memory and
         // half the load time. Nothing needs them pinned in memory.
-        fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
-        fluid_settings_setint(settings, "synth.lock-memory", 0);
-        synth = new_fluid_synth(settings);
-        ok = synth && fluid_synth_sfload(synth, s->soundfont_path.c_str(), 1) != FLUID_FAILED;
+        fluid().fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        fluid().fluid_settings_setint(settings, "synth.lock-memory", 0);
+        synth = fluid().new_fluid_synth(settings);
+        ok = synth && fluid().fluid_synth_sfload(synth, s->soundfont_path.c_str(), 1) != FLUID_FAILED;
         // The load gives every channel its default instrument, the drum kit
         // on channel 9 and the piano on the others, and reads their samples.
         // The game chooses its three instruments itself before any note and
         // plays nothing else: without those defaults their samples (a few
         // megabytes) are never read.
         if (ok)
-            for (int channel = 0; channel < fluid_synth_count_midi_channels(synth); ++channel)
-                fluid_synth_unset_program(synth, channel);
+            for (int channel = 0; channel < fluid().fluid_synth_count_midi_channels(synth); ++channel)
+                fluid().fluid_synth_unset_program(synth, channel);
     }
     if (!ok) {
-        if (synth) delete_fluid_synth(synth);
-        if (settings) delete_fluid_settings(settings);
-        std::fprintf(stderr, "colonnade4: cannot load the soundfont %s, playing without sound\n",
-                     s->soundfont_path.c_str());
+        if (synth) fluid().delete_fluid_synth(synth);
+        if (settings) fluid().delete_fluid_settings(settings);
+        if (library)
+            std::fprintf(stderr, "colonnade4: cannot load the soundfont %s, playing without sound\n",
+                         s->soundfont_path.c_str());
     }
     std::lock_guard<std::mutex> lock(s->mutex);
     if (ok) {
@@ -190,7 +200,6 @@ void start_loading(FluidDevice::State* s) {
         s->load = Load::failed;
         return;
     }
-    quiet_fluid_logging();
     s->load = Load::loading;
     s->loader = std::thread(load_soundfont, s);
 }
@@ -210,7 +219,7 @@ void render_audio(void* userdata, Uint8* stream, int length) {
     // Rendering silence costs as much as rendering music, and the game waits
     // silently most of the time. Once every voice and the reverb's tail have
     // died away, the callback writes zeros itself until a message comes.
-    if (s->woken.exchange(false, std::memory_order_acq_rel) || fluid_synth_get_active_voice_count(synth) > 0)
+    if (s->woken.exchange(false, std::memory_order_acq_rel) || fluid().fluid_synth_get_active_voice_count(synth) > 0)
         s->quiet_frames = 0;
     if (s->quiet_frames >= RESTING_AFTER_FRAMES) {
         std::memset(stream, 0, size_t(length));
@@ -222,7 +231,7 @@ void render_audio(void* userdata, Uint8* stream, int length) {
     for (int done = 0; done < frames; done += chunk) {
         const int n = std::min(chunk, frames - done);
         float* mix = s->mix.data();
-        fluid_synth_write_float(synth, n, mix, 0, OUTPUT_CHANNELS, mix, 1, OUTPUT_CHANNELS);
+        fluid().fluid_synth_write_float(synth, n, mix, 0, OUTPUT_CHANNELS, mix, 1, OUTPUT_CHANNELS);
         for (int i = 0; i < n * OUTPUT_CHANNELS; ++i) {
             const float v = std::clamp(mix[i], -1.0f, 1.0f);
             out[done * OUTPUT_CHANNELS + i] = int16_t(v * 32767.0f);
@@ -328,8 +337,8 @@ void FluidDevice::close() {
     s->audio_subsystem = false;
     if (s->loader.joinable()) s->loader.join();
     s->sounding.store(nullptr);
-    if (s->synth) delete_fluid_synth(s->synth);
-    if (s->settings) delete_fluid_settings(s->settings);
+    if (s->synth) fluid().delete_fluid_synth(s->synth);
+    if (s->settings) fluid().delete_fluid_settings(s->settings);
     s->synth = nullptr;
     s->settings = nullptr;
     s->waiting.clear();
