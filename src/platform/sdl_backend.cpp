@@ -39,6 +39,11 @@ bool start_video() {
     // would drop one that comes within a few ms of the focus change).
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
 
+    // The game reads keys, never text, yet SDL opens an input method, which
+    // reads the locale's compose table: thousands of lines, the dearest
+    // part of SDL's start. An empty table serves keys just as well. Set
+    // while the process has one thread, as changing the environment must be.
+    setenv("XCOMPOSEFILE", "/dev/null", 1);
     // Video alone first: its start may fork (D-Bus launching its daemon),
     // which is safe only while this is the process's one thread. SDL would
     // start the timer's thread before the video, so the timer comes after.
