@@ -48,6 +48,10 @@ bool start_video() {
     // which is safe only while this is the process's one thread. SDL would
     // start the timer's thread before the video, so the timer comes after.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
+    // The sound system's too, for the same reason: reaching a sound server
+    // may start one. Only the output's opening waits for the first picture;
+    // a failure here shows there, with its box.
+    SDL_InitSubSystem(SDL_INIT_AUDIO);
     if (SDL_InitSubSystem(SDL_INIT_TIMER) != 0) {
         SDL_Quit();
         return false;

@@ -247,11 +247,6 @@ void ignore_alsa_complaint(const char*, int, const char*, int, const char*, ...)
 
 bool open_audio(FluidDevice::State* s) {
     snd_lib_error_set_handler(ignore_alsa_complaint);
-    // The name the desktop's volume control shows for the game's stream:
-    // SDL's PulseAudio and PipeWire outputs take it from these hints.
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, AUDIO_APPLICATION_NAME);
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, AUDIO_APPLICATION_NAME);
-    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "Game");
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     s->audio_subsystem = true;
     s->mix.assign(size_t(BUFFER_FRAMES) * OUTPUT_CHANNELS, 0.0f);
@@ -274,7 +269,12 @@ bool open_audio(FluidDevice::State* s) {
 
 }  // namespace
 
-void name_audio_for_pulseaudio() {
+void name_audio_stream() {
+    // SDL's PulseAudio and PipeWire outputs take the name from these hints
+    // when SDL's sound system starts.
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, AUDIO_APPLICATION_NAME);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, AUDIO_APPLICATION_NAME);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "Game");
     // Without SDL's own PulseAudio output, SDL plays through ALSA, whose
     // PulseAudio plug-in names the stream after whatever ALSA says; the
     // PulseAudio library lets this variable have the last word. A value the
@@ -285,7 +285,7 @@ void name_audio_for_pulseaudio() {
 
 FluidDevice::FluidDevice(std::string soundfont_path) : state(std::make_unique<State>()) {
     state->soundfont_path = std::move(soundfont_path);
-    name_audio_for_pulseaudio();
+    name_audio_stream();
 }
 
 FluidDevice::~FluidDevice() { close(); }

@@ -19,11 +19,12 @@ constexpr const char* GM_SOUNDFONT_PATH = "/usr/share/sounds/sf2/TimGM6mb.sf2";
 // How the desktop's per-application volume control lists the game.
 constexpr const char* AUDIO_APPLICATION_NAME = "Colonnade4";
 
-// Sets, unless the user already has, the PulseAudio library's property
-// override that names the game's stream however SDL reaches the sound
-// server. Changes the environment: called while the game's thread is the
-// only one (the device's constructor, from main).
-void name_audio_for_pulseaudio();
+// Names the game's stream however SDL reaches the sound server: SDL's hints,
+// and, unless the user already has one, the PulseAudio library's property
+// override. Must come before SDL's sound system starts, and changes the
+// environment: called while the game's thread is the only one (the device's
+// constructor, from main).
+void name_audio_stream();
 
 struct FluidDevice final : MidiDevice {
     // Tests hand in a missing or broken file; the game uses fluid_midi_device.

@@ -188,9 +188,10 @@ TEST(FluidDevice, NotesSentBeforeTheSoundfontIsInAreHeardOnceItIs) {
 }
 
 // The desktop's volume control lists the stream under the game's name: SDL's
-// PulseAudio and PipeWire outputs read the hints when the output opens, the
-// PulseAudio library (under ALSA's plug-in too) reads the environment when
-// it connects; both are in place by then. A user's own override is kept.
+// PulseAudio and PipeWire outputs read the hints when SDL's sound system
+// starts, the PulseAudio library (under ALSA's plug-in too) reads the
+// environment when it connects; the device sets both as it is made, before
+// the game starts SDL. A user's own override is kept.
 TEST(FluidDevice, TheStreamCarriesTheGamesName) {
     DiskAudio audio;
     unsetenv("PULSE_PROP_OVERRIDE");
@@ -199,9 +200,10 @@ TEST(FluidDevice, TheStreamCarriesTheGamesName) {
         const char* override_before_open = std::getenv("PULSE_PROP_OVERRIDE");
         ASSERT_NE(override_before_open, nullptr);
         EXPECT_STREQ(override_before_open, "application.name='Colonnade4'");
-        ASSERT_TRUE(device.open());
+        ASSERT_FALSE(SDL_WasInit(SDL_INIT_AUDIO));
         EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME), "Colonnade4");
         EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME), "Colonnade4");
+        ASSERT_TRUE(device.open());
     }
     setenv("PULSE_PROP_OVERRIDE", "application.name='Mine'", 1);
     FluidDevice device(GM_SOUNDFONT_PATH);
