@@ -19,12 +19,8 @@
 namespace {
 
 // The X resource Xft.dpi, through which GNOME, KDE and Xfce tell X programs
-// the desktop's scale; empty when it is not set. Read on a connection of its
-// own: SDL's is not reachable before a window exists, and the window's size
-// depends on this.
-std::string xft_dpi_resource() {
-    Display* display = XOpenDisplay(nullptr);
-    if (!display) return {};
+// the desktop's scale; empty when it is not set.
+std::string xft_dpi_resource(Display* display) {
     std::string value;
     if (const char* resources = XResourceManagerString(display)) {
         XrmInitialize();
@@ -36,8 +32,23 @@ std::string xft_dpi_resource() {
             XrmDestroyDatabase(database);
         }
     }
-    XCloseDisplay(display);
     return value;
+}
+
+// What the window's making needs to know of the server before SDL makes it,
+// asked on a connection of its own: SDL's is not reachable before a window
+// exists. Returns the desktop's Xft.dpi.
+std::string prepare_server_for_window() {
+    Display* display = XOpenDisplay(nullptr);
+    if (!display) return {};
+    // SDL writes the borderless hint only when the server already knows its
+    // name, which it does not until some window manager has run; a window
+    // manager started (or restarted) after the game would then frame it.
+    // Named here, the name outlives this connection as SDL's stays open.
+    XInternAtom(display, "_MOTIF_WM_HINTS", False);
+    std::string dpi = xft_dpi_resource(display);
+    XCloseDisplay(display);
+    return dpi;
 }
 
 }  // namespace
@@ -56,8 +67,8 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     // screen's corner.
     SDL_Rect screen{0, 0, width, height};
     SDL_GetDisplayBounds(0, &screen);
-    const int scale = window_scale(std::getenv("GDK_SCALE"), xft_dpi_resource().c_str(), width, height, screen.w,
-                                   screen.h);
+    const int scale =
+        window_scale(std::getenv("GDK_SCALE"), prepare_server_for_window().c_str(), width, height, screen.w, screen.h);
     const int shown_width = width * scale, shown_height = height * scale;
     if (centred) {
         x = screen.x + centred_origin(screen.w, shown_width);
@@ -116,8 +127,8 @@ void sdl_set_shape(int width, int height, int corner_width, int corner_height) {
     for (size_t y = 0; y < rows.size(); ++y) {
         const RowSpan& span = rows[y];
         if (span.right <= span.left) continue;
-        rects.push_back(XRectangle{short(span.left * k), short(int(y) * k), (unsigned short)((span.right - span.left) * k),
-                                   (unsigned short)k});
+        rects.push_back(XRectangle{short(span.left * k), short(int(y) * k),
+                                   (unsigned short)((span.right - span.left) * k), (unsigned short)k});
     }
     // The bounding shape alone: the X server then sends presses outside it to
     // whatever lies below, so the cut corners are neither seen nor clickable.

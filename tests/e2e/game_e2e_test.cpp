@@ -160,6 +160,17 @@ TEST_F(GameE2E, WindowIsCentredRoundedAndShowsTheBoardWithoutBannerOrTurnDisc) {
     EXPECT_EQ(pixel(225, 225), expected_art().at(225, 225));
 }
 
+TEST_F(GameE2E, AsksForNoFrameEvenBeforeAnyWindowManagerHasRun) {
+    // No window manager runs here; one started later must still leave the
+    // window unframed, which it learns from this hint alone.
+    const auto id = x->find_window("Colonnade4");
+    ASSERT_TRUE(id);
+    const std::vector<unsigned long> hints = x->window_cardinals(*id, "_MOTIF_WM_HINTS");
+    ASSERT_GE(hints.size(), 3u) << "no borderless hint on the window";
+    EXPECT_TRUE(hints[0] & 2u) << "the hint's decorations field is in use";
+    EXPECT_EQ(hints[2], 0u) << "no decorations";
+}
+
 TEST_F(GameE2E, IconOffersFiveSizesWithTransparentCornersAndAnOpaqueMiddle) {
     const auto id = x->find_window("Colonnade4");
     ASSERT_TRUE(id);
