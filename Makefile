@@ -65,4 +65,4 @@ screenshot: build
 	@./$(BUILD_DIR)/colonnade4-screenshot docs/screenshot.png
 
 clean:
-	@rm -rf $(BUILD_DIR)
+	@rm -rf $(BUILD_DIR) build-sanitized build-fuzz

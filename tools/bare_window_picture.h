@@ -11,7 +11,8 @@ constexpr int HEIGHT = 600;
 
 // 0x00RRGGBB; never the bench's root colour (blue is at least 0x40).
 constexpr uint32_t pixel(int x, int y) {
-    return uint32_t(x * 255 / (WIDTH - 1)) << 16 | uint32_t(y * 255 / (HEIGHT - 1)) << 8 | uint32_t(0x40 + (x + y) % 0xC0);
+    return uint32_t(x * 255 / (WIDTH - 1)) << 16 | uint32_t(y * 255 / (HEIGHT - 1)) << 8 |
+           uint32_t(0x40 + (x + y) % 0xC0);
 }
 
 }  // namespace bare_window

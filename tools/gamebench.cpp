@@ -46,6 +46,7 @@
 #include "platform/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
+#include "headless_artwork.h"
 #include "xvfb_session.h"
 
 namespace {
@@ -85,21 +86,13 @@ struct Program {
 // The game's first picture is its backdrop; built here headless, exactly as
 // the game builds it.
 std::vector<Sample> game_picture() {
-    headless_reset();
-    init_platform(headless_backend());
-    create_hot_zones();
-    init_screen_system();
-    const WindowHandle window = open_window(0, 0, WINDOW_W, WINDOW_H, WF_POPUP | WF_START_HIDDEN, "bench");
-    open_window_screen(window, 0, 0, WINDOW_W, WINDOW_H, 0, 0, 0);
-    build_artwork();
+    e2e::build_headless_artwork();
     int w = 0, h = 0;
     const uint32_t* pixels = sprite_pixels(SPRITE_BACKDROP, &w, &h);
     std::vector<Sample> samples;
     for (const auto& s : SAMPLES)
         samples.push_back({s[0], s[1], pixels[s[1] * w + s[0]] & 0xFFFFFFu});
-    shutdown_platform();
-    free_hot_zones();
-    free_shade_canvas();
+    e2e::release_headless_artwork();
     return samples;
 }
 
@@ -320,10 +313,11 @@ int main() {
             v.push_back(p.*field);
         return v;
     };
-    std::printf("%d starts of each after a warm-up, %d games; times in ms (CPU until the picture in the kernel's "
-                "%ld ms ticks), "
-                "memory in MB, idle in %% of a core\n",
-                STARTS, PLAYS, 1000 / sysconf(_SC_CLK_TCK));
+    std::printf(
+        "%d starts of each after a warm-up, %d games; times in ms (CPU until the picture in the kernel's "
+        "%ld ms ticks), "
+        "memory in MB, idle in %% of a core\n",
+        STARTS, PLAYS, 1000 / sysconf(_SC_CLK_TCK));
     print("first_picture_ms", of_starts(0, &Start::picture_ms), of_starts(1, &Start::picture_ms));
     print("mapped_ms", of_starts(0, &Start::mapped_ms), of_starts(1, &Start::mapped_ms));
     print("cpu_until_picture_ms", of_starts(0, &Start::cpu_ms), of_starts(1, &Start::cpu_ms));

@@ -36,6 +36,7 @@
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "support/score_panel.h"
+#include "headless_artwork.h"
 #include "xvfb_session.h"
 
 namespace {
@@ -52,7 +53,7 @@ constexpr double RSS_SLACK_MB = 4.0;
 
 enum Banner { YOUR_TURN, WON, LOST, DRAW, BANNER_KINDS, UNKNOWN = BANNER_KINDS };
 constexpr SpriteId BANNER_SPRITES[BANNER_KINDS] = {SPRITE_BANNER_YOUR_TURN, SPRITE_BANNER_WON, SPRITE_BANNER_LOST,
-                                                    SPRITE_BANNER_DRAW};
+                                                   SPRITE_BANNER_DRAW};
 
 using Pixels = std::vector<uint32_t>;
 
@@ -68,13 +69,7 @@ struct Expected {
     std::vector<std::array<Pixels, BANNER_KINDS>> banners;  // by opacity step: 0, 10, ... 250
 
     Expected() {
-        headless_reset();
-        init_platform(headless_backend());
-        create_hot_zones();
-        init_screen_system();
-        const WindowHandle window = open_window(0, 0, WINDOW_W, WINDOW_H, WF_POPUP | WF_START_HIDDEN, "soak");
-        open_window_screen(window, 0, 0, WINDOW_W, WINDOW_H, 0, 0, 0);
-        build_artwork();
+        e2e::build_headless_artwork();
         for (int alpha = 0; alpha <= 250; alpha += 10) {
             std::array<Pixels, BANNER_KINDS> at_alpha;
             for (int kind = 0; kind < BANNER_KINDS; ++kind) {
@@ -281,9 +276,10 @@ private:
     // Keys that play nothing: letters, the digits 8, 9 and 0, Tab, Return,
     // the space bar, and the keypad's digits without Num Lock.
     e2e::KeySymbol idle_key() {
-        static const e2e::KeySymbol keys[] = {XK_a, XK_q, XK_z, XK_8, XK_9, XK_0, XK_Tab, XK_Return, XK_space,
-                                      XK_KP_End, XK_KP_Down, XK_KP_Next, XK_KP_Left, XK_KP_Begin, XK_KP_Right,
-                                      XK_KP_Home, XK_F2, XK_Left, XK_Up};
+        static const e2e::KeySymbol keys[] = {XK_a,       XK_q,       XK_z,       XK_8,        XK_9,
+                                              XK_0,       XK_Tab,     XK_Return,  XK_space,    XK_KP_End,
+                                              XK_KP_Down, XK_KP_Next, XK_KP_Left, XK_KP_Begin, XK_KP_Right,
+                                              XK_KP_Home, XK_F2,      XK_Left,    XK_Up};
         return keys[pick(0, int(std::size(keys)) - 1)];
     }
 
@@ -354,9 +350,9 @@ private:
             x_.double_click(window_.x + pick(30, 370), window_.y + pick(255, 555));
             inputs += 2;
             break;
-        case 7: point_at(pick(140, 420), pick(200, 620)); break;  // the board, its margins, beyond the window
+        case 7: point_at(pick(140, 420), pick(200, 620)); break;           // the board, its margins, beyond the window
         case 8: point_at(pick(-20, 20), pick(-20, WINDOW_H + 20)); break;  // out on the left
-        case 9: click_at(pick(140, 340), pick(60, 240)); break;  // in no zone: a drag that goes nowhere
+        case 9: click_at(pick(140, 340), pick(60, 240)); break;            // in no zone: a drag that goes nowhere
         default: pause_ms(pick(0, 400)); break;
         }
     }

@@ -99,7 +99,7 @@ struct HeadlessLog {
     int show_count = 0;
     int shape_count = 0;  // set_shape calls, and the last one's arguments
     int shape_width = 0, shape_height = 0, shape_corner_width = 0, shape_corner_height = 0;
-    int cursor = 0;  // CURSOR_ARROW or CURSOR_HAND; 0 before any set_cursor
+    int cursor = 0;              // CURSOR_ARROW or CURSOR_HAND; 0 before any set_cursor
     std::vector<uint32_t> icon;  // the first picture of the last set_icon
     int icon_width = 0, icon_height = 0;
     std::vector<int> icon_sizes;  // the widths of all its pictures

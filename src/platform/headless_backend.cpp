@@ -381,8 +381,7 @@ void headless_at_ms(uint64_t ms, std::function<void()> action) {
 }
 
 bool headless_busy() {
-    return !twin.queue.empty() || twin.paint_pending || twin.tick_pending || !twin.steps.empty() ||
-           !twin.timed.empty();
+    return !twin.queue.empty() || twin.paint_pending || twin.tick_pending || !twin.steps.empty() || !twin.timed.empty();
 }
 
 void headless_forget_input() {

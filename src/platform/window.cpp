@@ -143,9 +143,9 @@ bool update_window(WindowHandle window) {
             return true;
         }
         // Ticks do not pile up: one kept is as good as several.
-        const bool tick_kept = event.code == EV_TIMER &&
-                               std::any_of(state.held.begin(), state.held.end(),
-                                           [](const BackendEvent& e) { return e.code == EV_TIMER; });
+        const bool tick_kept =
+            event.code == EV_TIMER &&
+            std::any_of(state.held.begin(), state.held.end(), [](const BackendEvent& e) { return e.code == EV_TIMER; });
         if (!tick_kept) state.held.push_back(event);
     }
     return false;

@@ -19,8 +19,8 @@ void load() {
         return;
     }
     bool complete = true;
-#define C4_FLUID_LOOKUP(name)                                                             \
-    library.name = reinterpret_cast<decltype(library.name)>(dlsym(handle, #name));        \
+#define C4_FLUID_LOOKUP(name)                                                      \
+    library.name = reinterpret_cast<decltype(library.name)>(dlsym(handle, #name)); \
     complete = complete && library.name != nullptr;
     C4_FLUID_FUNCTIONS(C4_FLUID_LOOKUP)
 #undef C4_FLUID_LOOKUP

@@ -6,13 +6,13 @@
 #pragma once
 #include <fluidsynth.h>
 
-#define C4_FLUID_FUNCTIONS(X)                                                                                 \
-    X(new_fluid_settings) X(delete_fluid_settings) X(fluid_settings_setint) X(fluid_settings_setnum)          \
-    X(new_fluid_synth) X(delete_fluid_synth) X(fluid_synth_sfload) X(fluid_synth_count_midi_channels)        \
-    X(fluid_synth_unset_program) X(fluid_set_log_function) X(fluid_synth_noteon) X(fluid_synth_noteoff)      \
-    X(fluid_synth_key_pressure) X(fluid_synth_cc) X(fluid_synth_program_change)                              \
-    X(fluid_synth_channel_pressure) X(fluid_synth_pitch_bend) X(fluid_synth_get_active_voice_count)          \
-    X(fluid_synth_write_float)
+#define C4_FLUID_FUNCTIONS(X)                                                                                       \
+    X(new_fluid_settings)                                                                                           \
+    X(delete_fluid_settings) X(fluid_settings_setint) X(fluid_settings_setnum) X(new_fluid_synth)                   \
+        X(delete_fluid_synth) X(fluid_synth_sfload) X(fluid_synth_count_midi_channels) X(fluid_synth_unset_program) \
+            X(fluid_set_log_function) X(fluid_synth_noteon) X(fluid_synth_noteoff) X(fluid_synth_key_pressure)      \
+                X(fluid_synth_cc) X(fluid_synth_program_change) X(fluid_synth_channel_pressure)                     \
+                    X(fluid_synth_pitch_bend) X(fluid_synth_get_active_voice_count) X(fluid_synth_write_float)
 
 // The functions the game calls, under their own names.
 struct FluidLibrary {

@@ -49,7 +49,8 @@ Picture read_png(const fs::path& path) {
     if (!png_image_finish_read(&image, nullptr, rgb.data(), 0, nullptr)) return picture;
     picture.width = int(image.width);
     picture.height = int(image.height);
-    for (size_t i = 0; i + 2 < rgb.size(); i += 3) picture.pixels.push_back(::rgb(rgb[i], rgb[i + 1], rgb[i + 2]));
+    for (size_t i = 0; i + 2 < rgb.size(); i += 3)
+        picture.pixels.push_back(::rgb(rgb[i], rgb[i + 1], rgb[i + 2]));
     return picture;
 }
 
@@ -60,7 +61,8 @@ Build build_with_fonts(const std::string& name, const std::vector<std::string>& 
     fs::create_directories(dir);
     std::ofstream conf(dir / "fonts.conf");
     conf << "<?xml version=\"1.0\"?>\n<!DOCTYPE fontconfig SYSTEM \"urn:fontconfig:fonts.dtd\">\n<fontconfig>\n";
-    for (const std::string& font_dir : font_dirs) conf << "  <dir>" << font_dir << "</dir>\n";
+    for (const std::string& font_dir : font_dirs)
+        conf << "  <dir>" << font_dir << "</dir>\n";
     conf << "  <cachedir>" << (dir / "cache").string() << "</cachedir>\n</fontconfig>\n";
     conf.close();
 
@@ -74,7 +76,8 @@ Build build_with_fonts(const std::string& name, const std::vector<std::string>& 
         build.sprites[id] = read_png(dir / "out" / file);
     }
     std::ifstream errors(dir / "errors");
-    for (std::string line; std::getline(errors, line);) build.error_lines.push_back(line);
+    for (std::string line; std::getline(errors, line);)
+        build.error_lines.push_back(line);
     fs::remove_all(dir);
     return build;
 }

@@ -18,6 +18,7 @@
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "game_outline.h"
+#include "headless_artwork.h"
 #include "xvfb_session.h"
 
 namespace {
@@ -31,21 +32,13 @@ struct ExpectedArt {
     std::vector<uint32_t> backdrop;     // 400 x 600
     std::vector<uint32_t> moyen_hover;  // 106 x 36
     ExpectedArt() {
-        headless_reset();
-        init_platform(headless_backend());
-        create_hot_zones();
-        init_screen_system();
-        const WindowHandle window = open_window(0, 0, 400, 600, WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "x");
-        open_window_screen(window, 0, 0, 400, 600, 0, 0, 0);
-        build_artwork();
+        e2e::build_headless_artwork();
         int w = 0, h = 0;
         const uint32_t* pixels = sprite_pixels(SPRITE_BACKDROP, &w, &h);
         backdrop.assign(pixels, pixels + size_t(w) * size_t(h));
         pixels = sprite_pixels(SPRITE_MOYEN_HOVER, &w, &h);
         moyen_hover.assign(pixels, pixels + size_t(w) * size_t(h));
-        shutdown_platform();
-        free_hot_zones();
-        free_shade_canvas();
+        e2e::release_headless_artwork();
     }
     uint32_t at(int x, int y) const { return backdrop[size_t(y) * 400 + size_t(x)]; }
 };
@@ -53,6 +46,19 @@ struct ExpectedArt {
 const ExpectedArt& expected_art() {
     static const ExpectedArt art;
     return art;
+}
+
+// For a game outside the fixture, its window's top-left corner at (wx, wy):
+// its picture shows, and "Moyen", once hovered and pressed, starts a game
+// with the human to move.
+bool shows_picture_then_starts_moyen(e2e::XvfbSession& x, int wx, int wy) {
+    const ExpectedArt& art = expected_art();
+    if (!e2e::wait_until([&] { return x.pixel(wx + 360, wy + 225) == art.at(360, 225); })) return false;
+    x.move_pointer(wx + 80, wy + 130);
+    x.move_pointer(wx + 81, wy + 131);
+    if (!e2e::wait_until([&] { return x.pixel(wx + 40, wy + 135) == art.moyen_hover[23 * 106 + 13]; })) return false;
+    x.click(wx + 81, wy + 131);
+    return e2e::wait_until([&] { return x.pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; });
 }
 
 class GameE2E : public ::testing::Test {
@@ -350,12 +356,7 @@ TEST(GameWithoutSound, ShowsTheOneBoxOverTheWindowWithItsWordsThenPlaysSilently)
         x->tap_key(XK_Return);
         ASSERT_TRUE(e2e::wait_until([&] { return !x->window_exists(*box) || !x->window_viewable(*box); }));
         // The game goes on: its picture shows, and a game can be started.
-        ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == art.at(360, 225); }));
-        x->move_pointer(wx + 80, wy + 130);
-        x->move_pointer(wx + 81, wy + 131);
-        ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == art.moyen_hover[23 * 106 + 13]; }));
-        x->click(wx + 81, wy + 131);
-        ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; }));
+        ASSERT_TRUE(shows_picture_then_starts_moyen(*x, wx, wy));
         EXPECT_FALSE(x->find_window("Problème")) << "no second box";
         x->tap_key(XK_Escape);
         const auto status = game.wait_exit();
@@ -366,7 +367,6 @@ TEST(GameWithoutSound, ShowsTheOneBoxOverTheWindowWithItsWordsThenPlaysSilently)
 }
 
 TEST(GameWithoutFonts, SaysSoOnceAndPlaysWithBlankTexts) {
-    const ExpectedArt& art = expected_art();
     // A fontconfig set-up that offers no font folder at all.
     const std::filesystem::path dir =
         std::filesystem::temp_directory_path() / ("colonnade4-no-fonts-" + std::to_string(::getpid()));
@@ -382,12 +382,7 @@ TEST(GameWithoutFonts, SaysSoOnceAndPlaysWithBlankTexts) {
     EXPECT_TRUE(game.wait_for_line_starting("colonnade4: no font found for \"")) << "the face is named";
     // The picture shows, a game starts and a key plays a move.
     const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 360, wy + 225) == art.at(360, 225); }));
-    x->move_pointer(wx + 80, wy + 130);
-    x->move_pointer(wx + 81, wy + 131);
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 40, wy + 135) == art.moyen_hover[23 * 106 + 13]; }));
-    x->click(wx + 81, wy + 131);
-    ASSERT_TRUE(e2e::wait_until([&] { return x->pixel(wx + 50, wy + 225) == HUMAN_DISC_CENTRE; }));
+    ASSERT_TRUE(shows_picture_then_starts_moyen(*x, wx, wy));
     x->tap_key(XK_4);
     ASSERT_TRUE(e2e::wait_until([&] {
         for (int row = 0; row < 6; ++row)
@@ -499,8 +494,9 @@ TEST(ScaledGame, At192DotsPerInchEveryPicturePixelIsATwoByTwoBlock) {
     const int wx = g.window.x, wy = g.window.y;
     g.x->move_pointer(wx + 2 * 80, wy + 2 * 130);
     g.x->move_pointer(wx + 2 * 80 + 1, wy + 2 * 130 + 1);
-    ASSERT_TRUE(e2e::wait_until([&] { return g.x->pixel(wx + 2 * 40, wy + 2 * 135) == art.moyen_hover[23 * 106 + 13]; }))
-        << dump(g.x->screenshot(g.window));
+    ASSERT_TRUE(e2e::wait_until([&] {
+        return g.x->pixel(wx + 2 * 40, wy + 2 * 135) == art.moyen_hover[23 * 106 + 13];
+    })) << dump(g.x->screenshot(g.window));
     g.x->click(wx + 2 * 80 + 1, wy + 2 * 130 + 1);
     ASSERT_TRUE(e2e::wait_until([&] { return g.x->pixel(wx + 2 * 50, wy + 2 * 225) == HUMAN_DISC_CENTRE; }))
         << dump(g.x->screenshot(g.window));

@@ -13,23 +13,23 @@ TEST(WindowScale, FromTheDesktopsSettingsWithinTheScreen) {
         int scale;
     };
     const Case cases[] = {
-        {nullptr, nullptr, 3840, 2160, 1},   // nothing said: 1x
-        {nullptr, "96", 3840, 2160, 1},      //
-        {nullptr, "191.9", 3840, 2160, 1},   // rounded down
-        {nullptr, "192", 3840, 2160, 2},     //
-        {nullptr, "288", 3840, 2160, 3},     // 1200 x 1800 fits
-        {nullptr, "384", 3840, 2160, 3},     // 1600 x 2400 would not
-        {nullptr, "192", 1280, 1024, 1},     // 800 x 1200 would not
-        {nullptr, "192", 800, 1200, 2},      // exactly the screen
-        {nullptr, "72", 3840, 2160, 1},      // below 1x is 1x
-        {nullptr, "lots", 3840, 2160, 1},    //
-        {"2", nullptr, 3840, 2160, 2},       // GDK_SCALE alone
-        {"1", "192", 3840, 2160, 1},         // GDK_SCALE wins over Xft.dpi
-        {"3", "96", 3840, 2160, 3},          //
-        {"0", "192", 3840, 2160, 2},         // not a scale: Xft.dpi decides
-        {"2x", "96", 3840, 2160, 1},         //
-        {"", "192", 3840, 2160, 2},          //
-        {"1000000", nullptr, 3840, 2160, 3}, // as large as the screen allows
+        {nullptr, nullptr, 3840, 2160, 1},    // nothing said: 1x
+        {nullptr, "96", 3840, 2160, 1},       //
+        {nullptr, "191.9", 3840, 2160, 1},    // rounded down
+        {nullptr, "192", 3840, 2160, 2},      //
+        {nullptr, "288", 3840, 2160, 3},      // 1200 x 1800 fits
+        {nullptr, "384", 3840, 2160, 3},      // 1600 x 2400 would not
+        {nullptr, "192", 1280, 1024, 1},      // 800 x 1200 would not
+        {nullptr, "192", 800, 1200, 2},       // exactly the screen
+        {nullptr, "72", 3840, 2160, 1},       // below 1x is 1x
+        {nullptr, "lots", 3840, 2160, 1},     //
+        {"2", nullptr, 3840, 2160, 2},        // GDK_SCALE alone
+        {"1", "192", 3840, 2160, 1},          // GDK_SCALE wins over Xft.dpi
+        {"3", "96", 3840, 2160, 3},           //
+        {"0", "192", 3840, 2160, 2},          // not a scale: Xft.dpi decides
+        {"2x", "96", 3840, 2160, 1},          //
+        {"", "192", 3840, 2160, 2},           //
+        {"1000000", nullptr, 3840, 2160, 3},  // as large as the screen allows
     };
     for (const Case& c : cases)
         EXPECT_EQ(window_scale(c.gdk_scale, c.xft_dpi, 400, 600, c.screen_width, c.screen_height), c.scale)

@@ -146,8 +146,10 @@ void script_one(Input& in) {
     }
     case 14: headless_event(0x0101 + in.next() % 0x20, in.next()); break;  // other messages: key ups, wheel...
     default:
-        if (in.next() == 0) headless_close();
-        else headless_event(EV_PAINT);
+        if (in.next() == 0)
+            headless_close();
+        else
+            headless_event(EV_PAINT);
         break;
     }
 }

@@ -49,7 +49,8 @@ std::string check_invariants(InvariantWatch& watch, const GameState& g) {
         if (g.turn_marker != 0) fail("a turn is shown after the end");
         if (g.human_won && !human_line) fail("a human win without a human line");
         if (g.cpu_won && !cpu_line) fail("a computer win without a computer line");
-        if (g.game_drawn && (full_columns != BOARD_COLUMNS || human_line || cpu_line)) fail("a draw on a board that is not");
+        if (g.game_drawn && (full_columns != BOARD_COLUMNS || human_line || cpu_line))
+            fail("a draw on a board that is not");
     }
 
     // Scores: each only grows, by one, when the game just ended.
@@ -63,7 +64,8 @@ std::string check_invariants(InvariantWatch& watch, const GameState& g) {
         if (grew[k] == 1 && flags[k] != 1) fail("the score that grew is not the game's outcome");
         total += grew[k];
     }
-    if (ended_now != (total == 1)) fail(ended_now ? "a game ended without being counted" : "a score grew without a game ending");
+    if (ended_now != (total == 1))
+        fail(ended_now ? "a game ended without being counted" : "a score grew without a game ending");
 
     // The display state.
     if (g.hover_zone < ZONE_NOVICE || g.hover_zone > ZONE_NONE) fail("the hover state is no zone");

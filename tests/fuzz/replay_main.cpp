@@ -50,7 +50,7 @@ int main(int argc, char** argv) {
             b = uint8_t(random_bytes());
         feed(bytes);
     }
-    std::printf("%llu events handled in %llu inputs, every invariant held\n",
-                (unsigned long long)fuzz_events_handled(), (unsigned long long)fuzz_inputs_fed());
+    std::printf("%llu events handled in %llu inputs, every invariant held\n", (unsigned long long)fuzz_events_handled(),
+                (unsigned long long)fuzz_inputs_fed());
     return 0;
 }

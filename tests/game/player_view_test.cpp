@@ -59,6 +59,8 @@ struct Ending {
 
 TEST_F(GameTest, EachEndingShowsItsBannerItsScoresAndPlaysItsTune) {
     const std::vector<int> random11(11, RANDOM_KEY);
+    // One ending to a row.
+    // clang-format off
     const Ending endings[] = {
         {"human wins", {"c", "c", "h", "h", "h", "", "c"}, 5, 12, 0, SPRITE_BANNER_WON,
          {"1", "0", "0", "100 %", "0 %", "0 %"}, 2, {74, 74, 74}, 200, 0},
@@ -69,6 +71,7 @@ TEST_F(GameTest, EachEndingShowsItsBannerItsScoresAndPlaysItsTune) {
         {"draw", draw_board_leaving({6}), 6, 8, 0, SPRITE_BANNER_DRAW,
          {"2", "1", "1", "50 %", "25 %", "25 %"}, 2, {64, 65, 66, 67, 68, 69}, 200, 0},
     };
+    // clang-format on
     start();
     press_level(MOYEN_X, MOYEN_Y);
     for (const Ending& ending : endings) {
@@ -79,9 +82,8 @@ TEST_F(GameTest, EachEndingShowsItsBannerItsScoresAndPlaysItsTune) {
         game.banner_alpha = 250;  // the tick after the tune shows the banner at full strength
         game.banner_step = -10;
         std::vector<std::pair<uint32_t, std::vector<uint32_t>>> shown;  // time and panel of each present
-        headless_on_present([&](const uint32_t* pixels, int, int) {
-            shown.emplace_back(tick_count_ms(), panel_of(pixels));
-        });
+        headless_on_present(
+            [&](const uint32_t* pixels, int, int) { shown.emplace_back(tick_count_ms(), panel_of(pixels)); });
         const size_t first = midi.messages.size();
         headless_key(KEY_DIGIT_1 + ending.column);
         ASSERT_TRUE(run_script());

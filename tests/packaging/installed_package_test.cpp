@@ -278,7 +278,8 @@ TEST(Package, LintianFindsNothingToReport) {
     std::istringstream lines(check.output);
     std::string line, reported;
     while (std::getline(lines, line))
-        if (line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0 || line.rfind("I: ", 0) == 0) reported += line + "\n";
+        if (line.rfind("E: ", 0) == 0 || line.rfind("W: ", 0) == 0 || line.rfind("I: ", 0) == 0)
+            reported += line + "\n";
     EXPECT_EQ(reported, "");
 }
 
