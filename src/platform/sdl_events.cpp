@@ -206,6 +206,8 @@ int SDLCALL filter_event(void*, SDL_Event* e) {
 // On SDL's timer thread: only the flag and the queue are touched here.
 Uint32 SDLCALL on_timer(Uint32 interval, void*) {
     SdlState& s = sdl_state();
+    const std::lock_guard<std::mutex> lock(s.timer_lock);
+    if (!s.timer_running) return 0;  // stopped meanwhile: no more ticks
     if (!s.tick_pending.exchange(true)) {
         SDL_Event e{};
         e.type = s.tick_event;
@@ -262,13 +264,22 @@ void sdl_start_timer(int period_ms) {
     SdlState& s = sdl_state();
     if (!s.video_ready || s.tick_event == 0 || period_ms <= 0) return;
     sdl_stop_timer();
+    {
+        const std::lock_guard<std::mutex> lock(s.timer_lock);
+        s.timer_running = true;
+    }
     s.timer = SDL_AddTimer(Uint32(period_ms), on_timer, nullptr);
 }
 
+// Pushing a tick wakes the waiting event loop by an X event sent to the
+// window; at exit the window is closed next, so no push may still be on its
+// way when this returns.
 void sdl_stop_timer() {
     SdlState& s = sdl_state();
     if (s.timer) SDL_RemoveTimer(s.timer);
     s.timer = 0;
+    const std::lock_guard<std::mutex> lock(s.timer_lock);
+    s.timer_running = false;
 }
 
 void sdl_pump_modal(int wait_ms) {

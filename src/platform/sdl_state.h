@@ -11,6 +11,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <mutex>
 
 #include "platform/backend.h"
 
@@ -40,6 +41,11 @@ struct SdlState {
     SDL_TimerID timer = 0;
     std::atomic<bool> tick_pending{false};
     bool tick_held = false;  // dequeued, waiting for the queue to empty
+    // Held by the callback while it pushes; once sdl_stop_timer has cleared
+    // timer_running under it, no tick can come any more (SDL's removal does
+    // not wait for a callback already running).
+    std::mutex timer_lock;
+    bool timer_running = false;
 
     // Repaint requests are merged: one stays queued until it is reported.
     std::atomic<bool> paint_pending{false};
