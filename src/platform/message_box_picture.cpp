@@ -74,7 +74,6 @@ MessageBoxPicture lay_out_message_box(const char* text, int scale) {
     box.height = (MARGIN_TOP + TEXT_TO_BUTTON + BUTTON_HEIGHT + MARGIN_BOTTOM) * k + text_height;
     box.button = {(box.width - BUTTON_WIDTH * k) / 2, box.height - (MARGIN_BOTTOM + BUTTON_HEIGHT) * k,
                   BUTTON_WIDTH * k, BUTTON_HEIGHT * k};
-    box.pixels.assign(size_t(box.width) * size_t(box.height), BACKGROUND);
     return box;
 }
 
