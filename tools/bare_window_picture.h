@@ -4,10 +4,12 @@
 #pragma once
 #include <cstdint>
 
+#include "game/game_window.h"
+
 namespace bare_window {
 
-constexpr int WIDTH = 400;
-constexpr int HEIGHT = 600;
+constexpr int WIDTH = WINDOW_WIDTH;
+constexpr int HEIGHT = WINDOW_HEIGHT;
 
 // 0x00RRGGBB; never the bench's root colour (blue is at least 0x40).
 constexpr uint32_t pixel(int x, int y) {

@@ -42,12 +42,14 @@
 #include "art/artwork.h"
 #include "art/shade_canvas.h"
 #include "bare_window_picture.h"
+#include "game/game_window.h"
 #include "game/hot_zones.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
-#include "headless_artwork.h"
-#include "xvfb_session.h"
+#include "testing/headless_artwork.h"
+#include "testing/process_status.h"
+#include "testing/xvfb_session.h"
 
 namespace {
 
@@ -55,8 +57,7 @@ using Clock = std::chrono::steady_clock;
 using e2e::Millis;
 
 constexpr int SCREEN_W = 1280, SCREEN_H = 1024;
-constexpr int WINDOW_W = 400, WINDOW_H = 600;
-constexpr int WINDOW_X = SCREEN_W / 2 - WINDOW_W / 2, WINDOW_Y = SCREEN_H / 2 - WINDOW_H / 2;
+constexpr int WINDOW_X = SCREEN_W / 2 - WINDOW_WIDTH / 2, WINDOW_Y = SCREEN_H / 2 - WINDOW_HEIGHT / 2;
 constexpr uint32_t ROOT_COLOUR = 0x204060;
 constexpr int STARTS = 9;  // of each program, after the warm-up
 constexpr int PLAYS = 3;
@@ -136,12 +137,9 @@ double live_threads_cpu_ms(pid_t pid) {
     return ns / 1e6;
 }
 
-double status_mb(pid_t pid, const std::string& key) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind(key + ":", 0) == 0) return std::stod(line.substr(key.size() + 1)) / 1024.0;
-    return -1;
+double status_mb(pid_t pid, const char* key) {
+    const double kb = process_status_value(pid, key);
+    return kb < 0 ? -1 : kb / 1024.0;
 }
 
 double ms_since(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }

@@ -22,19 +22,19 @@
 #include "art/shade_canvas.h"
 #include "art/sprite_ids.h"
 #include "game/game_state.h"
+#include "game/game_window.h"
 #include "game/hot_zones.h"
 #include "platform/backend.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "rules/board.h"
 #include "rules/search.h"
-#include "xvfb_session.h"
+#include "testing/xvfb_session.h"
 
 namespace {
 
 constexpr int SCREEN_W = 1280, SCREEN_H = 1024;
-constexpr int WINDOW_W = 400, WINDOW_H = 600;
 constexpr uint32_t ROOT_COLOUR = 0x808080;
 // The columns the human would like to play, for a picture with some spread.
 constexpr int PREFERRED_COLUMNS[] = {3, 2, 4};
@@ -59,7 +59,7 @@ struct Art {
     std::vector<uint32_t> backdrop;  // 400 x 600
     uint32_t moyen_hover_probe = 0;
     uint32_t human_disc = 0, cpu_disc = 0;  // disc centres
-    uint32_t at(int x, int y) const { return backdrop[size_t(y) * WINDOW_W + size_t(x)]; }
+    uint32_t at(int x, int y) const { return backdrop[size_t(y) * WINDOW_WIDTH + size_t(x)]; }
 };
 
 bool build_art(Art& art) {
@@ -68,13 +68,13 @@ bool build_art(Art& art) {
     create_shade_canvas();
     bool ok = init_screen_system();
     const WindowHandle window =
-        open_window(0, 0, WINDOW_W, WINDOW_H, WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "Colonnade4");
-    ok = ok && open_window_screen(window, 0, 0, WINDOW_W, WINDOW_H, 0, 0, 0);
+        open_window(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "Colonnade4");
+    ok = ok && open_window_screen(window, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, 0, 0, 0);
     if (ok) {
         build_artwork();
         int w = 0, h = 0;
         const uint32_t* pixels = sprite_pixels(SPRITE_BACKDROP, &w, &h);
-        ok = pixels && w == WINDOW_W && h == WINDOW_H;
+        ok = pixels && w == WINDOW_WIDTH && h == WINDOW_HEIGHT;
         if (ok) art.backdrop.assign(pixels, pixels + size_t(w) * size_t(h));
         pixels = sprite_pixels(MOYEN.hover, &w, &h);
         ok = ok && pixels;
@@ -98,7 +98,7 @@ struct Session {
     const Art& art;
 
     uint32_t pixel(int wx, int wy) { return x.pixel(window.x + wx, window.y + wy); }
-    e2e::Image shot() { return x.screenshot({window.x, window.y, WINDOW_W, WINDOW_H}); }
+    e2e::Image shot() { return x.screenshot({window.x, window.y, WINDOW_WIDTH, WINDOW_HEIGHT}); }
 };
 
 // The position as the window shows it.
@@ -193,7 +193,7 @@ int main(int argc, char** argv) {
     const auto id = x->wait_for_window("Colonnade4");
     if (!id || !e2e::wait_until([&] { return x->window_viewable(*id); })) return fail("no game window");
     const auto geometry = x->window_geometry(*id);
-    if (!geometry || geometry->width != WINDOW_W || geometry->height != WINDOW_H) return fail("no 400 x 600 window");
+    if (!geometry || geometry->width != WINDOW_WIDTH || geometry->height != WINDOW_HEIGHT) return fail("no 400 x 600 window");
     Session s{*x, *geometry, art};
     if (!e2e::wait_until(
             [&] { return s.pixel(FIRST_PICTURE_X, FIRST_PICTURE_Y) == art.at(FIRST_PICTURE_X, FIRST_PICTURE_Y); }))

@@ -23,7 +23,6 @@
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <fstream>
 #include <optional>
 #include <random>
 #include <string>
@@ -31,19 +30,20 @@
 
 #include "art/artwork.h"
 #include "art/shade_canvas.h"
+#include "game/game_window.h"
 #include "game/hot_zones.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
-#include "support/score_panel.h"
-#include "headless_artwork.h"
-#include "xvfb_session.h"
+#include "testing/score_panel.h"
+#include "testing/headless_artwork.h"
+#include "testing/process_status.h"
+#include "testing/xvfb_session.h"
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
 constexpr int SCREEN_W = 1280, SCREEN_H = 1024;
-constexpr int WINDOW_W = 400, WINDOW_H = 600;
 constexpr int BOARD_TOP = 250;  // below it: the board, which only moves change
 constexpr int LEVEL_Y[3] = {95, 130, 165};
 // Memory may settle during the first minute; after it, the resident size
@@ -75,7 +75,7 @@ struct Expected {
             for (int kind = 0; kind < BANNER_KINDS; ++kind) {
                 blit_sprite(SPRITE_BANNER_BACK, MESSAGE_AREA_X, MESSAGE_AREA_Y);
                 blend_sprite(BANNER_SPRITES[kind], MESSAGE_AREA_X, MESSAGE_AREA_Y, alpha);
-                at_alpha[kind] = banner_of(screen_pixels(), SCREEN_WIDTH);
+                at_alpha[kind] = banner_of(screen_pixels(), WINDOW_WIDTH);
             }
             banners.push_back(at_alpha);
         }
@@ -102,18 +102,15 @@ struct Expected {
             texts[3 + row] = std::to_string(counts[row] * 100 / total) + " %";
         }
         draw_expected_score_panel(texts);
-        return panel_of(screen_pixels(), SCREEN_WIDTH);
+        return panel_of(screen_pixels(), WINDOW_WIDTH);
     }
     // The panel and its frame, short of the window's outline at its right edge.
     static Pixels panel_of(const uint32_t* pixels, int pitch) { return area_of(pixels, pitch, 200, 110, 190, 90); }
 };
 
 double rss_mb(pid_t pid) {
-    std::ifstream status("/proc/" + std::to_string(pid) + "/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("VmRSS:", 0) == 0) return std::stod(line.substr(6)) / 1024.0;
-    return -1;
+    const double kb = process_status_value(pid, "VmRSS");
+    return kb < 0 ? -1 : kb / 1024.0;
 }
 
 class Soak {
@@ -141,7 +138,7 @@ public:
             // reads the pointer when it handles an event, so a press still
             // queued would act on whatever zone the pointer is over by then.
             hover_every_zone();
-            if (pick(0, 3) == 0) drag_to(pick(0, SCREEN_W - WINDOW_W), pick(0, SCREEN_H - WINDOW_H));
+            if (pick(0, 3) == 0) drag_to(pick(0, SCREEN_W - WINDOW_WIDTH), pick(0, SCREEN_H - WINDOW_HEIGHT));
             if (shown != YOUR_TURN || pick(0, 3) == 0) {
                 abandoned += shown == YOUR_TURN;
                 if (!new_game()) return false;
@@ -160,8 +157,8 @@ public:
         Pixels shown;
         const bool same = e2e::wait_until([&] {
             const e2e::Image shot = x_.screenshot(window_);
-            if (shot.width != WINDOW_W) return false;
-            shown = Expected::panel_of(shot.pixels.data(), WINDOW_W);
+            if (shot.width != WINDOW_WIDTH) return false;
+            shown = Expected::panel_of(shot.pixels.data(), WINDOW_WIDTH);
             return shown == expected;
         });
         if (!same && shown.size() == expected.size()) {
@@ -194,13 +191,13 @@ public:
                     blinks = 0;
                 }
                 const e2e::Image shot = x_.screenshot(window_);
-                if (shot.width != WINDOW_W || shot.height != WINDOW_H || !on_screen()) {
+                if (shot.width != WINDOW_WIDTH || shot.height != WINDOW_HEIGHT || !on_screen()) {
                     refresh_window();
                     keep_on_screen();
                     return false;
                 }
-                Pixels now_board = area_of(shot.pixels.data(), WINDOW_W, 0, BOARD_TOP, WINDOW_W, WINDOW_H - BOARD_TOP);
-                Pixels banner = Expected::banner_of(shot.pixels.data(), WINDOW_W);
+                Pixels now_board = area_of(shot.pixels.data(), WINDOW_WIDTH, 0, BOARD_TOP, WINDOW_WIDTH, WINDOW_HEIGHT - BOARD_TOP);
+                Pixels banner = Expected::banner_of(shot.pixels.data(), WINDOW_WIDTH);
                 if (now_board != board) {
                     board = std::move(now_board);
                     blinks = 0;
@@ -305,14 +302,14 @@ private:
     }
 
     bool on_screen() const {
-        return window_.x >= 0 && window_.y >= 0 && window_.x + WINDOW_W <= SCREEN_W && window_.y + WINDOW_H <= SCREEN_H;
+        return window_.x >= 0 && window_.y >= 0 && window_.x + WINDOW_WIDTH <= SCREEN_W && window_.y + WINDOW_HEIGHT <= SCREEN_H;
     }
 
     // A drag that lands while the game is busy may take the window partly
     // off the screen, where it cannot be seen whole; at rest it comes back.
     void keep_on_screen() {
         for (int attempt = 0; attempt < 3 && !on_screen(); ++attempt)
-            drag_to(std::clamp(window_.x, 0, SCREEN_W - WINDOW_W), std::clamp(window_.y, 0, SCREEN_H - WINDOW_H));
+            drag_to(std::clamp(window_.x, 0, SCREEN_W - WINDOW_WIDTH), std::clamp(window_.y, 0, SCREEN_H - WINDOW_HEIGHT));
     }
 
     void pause_ms(int ms) {
@@ -351,7 +348,7 @@ private:
             inputs += 2;
             break;
         case 7: point_at(pick(140, 420), pick(200, 620)); break;           // the board, its margins, beyond the window
-        case 8: point_at(pick(-20, 20), pick(-20, WINDOW_H + 20)); break;  // out on the left
+        case 8: point_at(pick(-20, 20), pick(-20, WINDOW_HEIGHT + 20)); break;  // out on the left
         case 9: click_at(pick(140, 340), pick(60, 240)); break;            // in no zone: a drag that goes nowhere
         default: pause_ms(pick(0, 400)); break;
         }

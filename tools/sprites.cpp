@@ -20,8 +20,9 @@
 #include "art/artwork.h"
 #include "art/icon.h"
 #include "art/shade_canvas.h"
+#include "game/game_window.h"
 #include "game/hot_zones.h"
-#include "platform/backend.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 
@@ -73,8 +74,8 @@ bool start_platform() {
     create_shade_canvas();
     if (!init_screen_system()) return false;
     const WindowHandle window =
-        open_window(0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "Colonnade4");
-    return open_window_screen(window, 0, 0, SCREEN_WIDTH, SCREEN_HEIGHT, 0, 0, 0);
+        open_window(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN, "Colonnade4");
+    return open_window_screen(window, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, 0, 0, 0);
 }
 
 void stop_platform() {

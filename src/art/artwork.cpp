@@ -3,6 +3,7 @@
 #include "art/close_cross.h"
 #include "art/palette.h"
 #include "art/shade_canvas.h"
+#include "game/game_window.h"
 #include "game/hot_zones.h"
 #include "platform/drawing.h"
 #include "platform/screen.h"
@@ -17,8 +18,6 @@ constexpr int DISC_RADIUS = 20;
 constexpr int DISC_BEVEL = 6;
 
 // --- the window picture --------------------------------------------------------
-constexpr int WINDOW_WIDTH = 400;
-constexpr int WINDOW_HEIGHT = 600;
 constexpr uint32_t BACKGROUND_COLOUR = pack_colour(160, 160, 255);
 
 // The board slab fills the window; its corner radius matches the window's

@@ -7,6 +7,7 @@
 #include "art/close_cross.h"
 #include "art/palette.h"
 #include "art/shade_canvas.h"
+#include "game/game_window.h"
 #include "platform/drawing.h"
 #include "platform/screen.h"
 
@@ -27,9 +28,7 @@ constexpr int COMPACT_LAYOUT_MIN_SIZE = 24;
 // and the close cross shows.
 constexpr int DETAIL_MIN_SIZE = 64;
 
-// The game window's proportions and looks, in window units (400 x 600).
-constexpr double WINDOW_WIDTH = 400.0;
-constexpr double WINDOW_HEIGHT = 600.0;
+// The game window's proportions and looks, in window units.
 constexpr double BOARD_RADIUS = 50.0;
 constexpr double BOARD_BEVEL = 20.0;
 // At the smallest sizes the game's corner radius rounds to a pixel or so
@@ -316,10 +315,10 @@ void build_window_icon(int size, std::vector<uint32_t>& pixels, ShadeCanvas* can
     p.size = size * k;
     // The window's sides fall on whole icon pixels, with equal margins, so
     // that its outline stays sharp at the smallest sizes.
-    const int margin = int(std::lround(size * (1.0 - WINDOW_WIDTH / WINDOW_HEIGHT) / 2.0));
-    p.scale = p.size / WINDOW_HEIGHT;
+    const int margin = int(std::lround(size * (1.0 - double(WINDOW_WIDTH) / WINDOW_HEIGHT) / 2.0));
+    p.scale = p.size / double(WINDOW_HEIGHT);
     p.window_width = (size - 2 * margin) * k;
-    p.scale_x = p.window_width / WINDOW_WIDTH;
+    p.scale_x = p.window_width / double(WINDOW_WIDTH);
     p.window_left = margin * k;
     p.pixels.assign(size_t(p.size) * p.size, 0);
     p.canvas = canvas;

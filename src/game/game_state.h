@@ -39,8 +39,3 @@ struct GameState {
 
 // Zero-filled before anything else runs (static storage).
 extern GameState game;
-
-// Levels: the search depth of the computer.
-constexpr int32_t LEVEL_NOVICE = 2;
-constexpr int32_t LEVEL_MOYEN = 3;
-constexpr int32_t LEVEL_MAITRE = 4;

@@ -1,6 +1,6 @@
 #include "game/hot_zones.h"
 
-#include "platform/services.h"
+#include "platform/record_list.h"
 
 RecordList* hot_zones = nullptr;
 

@@ -8,7 +8,7 @@
 #include <cstring>
 
 #include "game/main_loop.h"
-#include "platform/backend.h"
+#include "platform/sdl/sdl_backend.h"
 #include "sound/fluid_device.h"
 
 namespace {

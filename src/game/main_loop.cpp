@@ -1,3 +1,4 @@
+#include "game/game_window.h"
 #include "game/main_loop.h"
 
 #include <iterator>
@@ -11,8 +12,9 @@
 #include "game/hot_zones.h"
 #include "game/turn_sequence.h"
 #include "platform/screen.h"
-#include "platform/services.h"
+#include "platform/record_list.h"
 #include "rules/board.h"
+#include "rules/search.h"
 #include "sound/midi.h"
 #include "sound/tunes.h"
 
@@ -20,8 +22,6 @@ WindowHandle game_window = NO_WINDOW;
 
 namespace {
 
-constexpr int WINDOW_WIDTH = 400;
-constexpr int WINDOW_HEIGHT = 600;
 constexpr uint32_t WINDOW_FLAGS = WF_POPUP | WF_START_HIDDEN | WF_CENTRE_ON_SCREEN;
 constexpr const char* WINDOW_TITLE = "Colonnade4";
 // The rounded outline: corner ellipses of 100 x 100, matching the board

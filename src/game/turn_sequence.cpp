@@ -7,7 +7,7 @@
 #include "rules/board.h"
 #include "rules/search.h"
 #include "sound/tunes.h"
-#include "platform/services.h"
+#include "platform/random.h"
 
 namespace {
 

@@ -1,12 +1,11 @@
 // The narrow boundary between the platform core and the system it runs on.
 //
-// Two implementations exist: the SDL2/X11 one (sdl_backend.cpp and its
-// siblings) and the scripted headless twin (headless_backend.cpp). The core
-// (window.cpp, screen.cpp, drawing.cpp, text.cpp, random.cpp,
-// record_list.cpp) does
-// everything that is plain memory work - sprites, blits, blending, lines,
-// text, random numbers - and asks the backend only for what needs the
-// system: a window, its events, a clock, and somewhere to show pixels.
+// The core (the files of src/platform itself) does everything that is plain
+// memory work - sprites, blits, blending, lines, text, random numbers - and
+// asks the backend only for what needs the system: a window, its events, a
+// clock, and somewhere to show pixels. Each backend lives in a folder of its
+// own (sdl/ for the real window, headless/ for the scripted twin) and offers
+// its own factory there.
 #pragma once
 #include <cstdint>
 
@@ -67,8 +66,8 @@ struct PlatformBackend {
 // screen / 2 - min(window, screen) / 2, each half an integer division.
 int centred_origin(int screen_size, int window_size);
 
-// The second parameter of a pointer event: the client position packed as
-// the reference system packs it, x in the low 16 bits, y in the high.
+// The second parameter of a pointer event: the client position packed into
+// one word, x in the low 16 bits, y in the high.
 constexpr intptr_t packed_position(int x, int y) { return intptr_t((uint32_t(uint16_t(y)) << 16) | uint16_t(x)); }
 
 // Called by a backend for a message that the system delivers outside
@@ -76,12 +75,3 @@ constexpr intptr_t packed_position(int x, int y) { return intptr_t((uint32_t(uin
 // to the game's hook; a close request the hook leaves alone is reported by
 // the next wait_event.
 void platform_offer_to_hook(int32_t message, intptr_t first, intptr_t second);
-
-// The two backends.
-PlatformBackend* sdl_backend();
-PlatformBackend* headless_backend();
-
-// The program's exit code after a run on the real backend: a failure once
-// the game's window or picture could not be shown (said on stderr), so that
-// a game nobody can see never passes for one that ran.
-int sdl_exit_status();

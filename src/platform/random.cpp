@@ -1,7 +1,7 @@
 // The process's one random generator: a lagged-Fibonacci generator over 17
 // pairs of 32-bit words with lag 10 and rotations 19 and 27. It is cheap,
 // and the same seed replays the same games on every machine.
-#include "platform/services.h"
+#include "platform/random.h"
 
 namespace {
 

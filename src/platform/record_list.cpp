@@ -1,6 +1,6 @@
 // A doubly linked list of zeroed fixed-size records with one cursor; the
 // game keeps its hot zones in one and walks them in the order they were added.
-#include "platform/services.h"
+#include "platform/record_list.h"
 
 #include <cstddef>
 #include <cstdlib>

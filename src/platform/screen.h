@@ -9,8 +9,6 @@
 
 using SpriteId = int;
 constexpr SpriteId SCREEN_TARGET = -1;
-constexpr int SCREEN_WIDTH = 400;
-constexpr int SCREEN_HEIGHT = 600;
 
 // What a drawing pass works on: a sprite or the back buffer.
 struct DrawTarget {

@@ -4,11 +4,13 @@
 // the client size) so that both backends behave the same.
 #include "platform/window.h"
 
+#include <malloc.h>
+
 #include <algorithm>
 #include <deque>
 
 #include "platform/platform_internal.h"
-#include "platform/services.h"
+#include "platform/random.h"
 
 namespace {
 
@@ -204,3 +206,5 @@ void shutdown_platform() {
     shutdown_fonts();
     state = WindowState{};
 }
+
+void return_free_memory() { malloc_trim(0); }

@@ -1,5 +1,5 @@
 // The game's one window, its events, and the services the game needs from
-// the system: sleeping, the clock, the message box and shut-down.
+// the system: sleeping, the clock, the message box, shut-down and memory.
 //
 // The game calls only these operations; which backend stands behind them
 // (SDL2 on X11, or the scripted headless twin used by tests) is chosen once
@@ -92,3 +92,7 @@ void show_message_box(const char* caption, const char* text);
 
 // Releases windows, screen, sprites and fonts, in that order.
 void shutdown_platform();
+
+// Gives the memory that start-up used and freed back to the system, rather
+// than keeping it for allocations that will not come.
+void return_free_memory();

@@ -5,6 +5,12 @@
 #include <cstdint>
 #include "rules/board.h"
 
+// The levels, as current_level holds them: each is also the search depth
+// of the computer (see search_depth).
+constexpr int32_t LEVEL_NOVICE = 2;
+constexpr int32_t LEVEL_MOYEN = 3;
+constexpr int32_t LEVEL_MAITRE = 4;
+
 // +100: the computer has just completed a line of four; -100: the human has.
 // The same at every depth, so a near win and a far win are worth the same.
 constexpr int32_t SCORE_WIN = 100;

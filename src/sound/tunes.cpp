@@ -1,6 +1,6 @@
 #include "sound/tunes.h"
 
-#include "platform/services.h"
+#include "platform/random.h"
 #include "platform/window.h"
 #include "sound/midi.h"
 

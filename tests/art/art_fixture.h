@@ -12,7 +12,7 @@
 #include "art/shade_canvas.h"
 #include "game/hot_zones.h"
 #include "platform/drawing.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "support/picture.h"

@@ -3,7 +3,7 @@
 
 #include "art/artwork.h"
 #include "art_fixture.h"
-#include "platform/services.h"
+#include "platform/record_list.h"
 
 namespace {
 

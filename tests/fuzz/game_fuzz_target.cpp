@@ -20,8 +20,9 @@
 #include "game/hot_zones.h"
 #include "game/main_loop.h"
 #include "game_invariants.h"
-#include "platform/headless.h"
-#include "platform/services.h"
+#include "platform/headless/headless.h"
+#include "platform/random.h"
+#include "platform/record_list.h"
 #include "sound/recorder_device.h"
 
 namespace {

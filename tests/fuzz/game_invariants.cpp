@@ -4,6 +4,7 @@
 
 #include "game/hot_zones.h"
 #include "rules/board.h"
+#include "rules/search.h"
 
 namespace {
 

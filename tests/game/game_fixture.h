@@ -8,8 +8,9 @@
 
 #include "art/sprite_ids.h"
 #include "game/game_state.h"
+#include "game/game_window.h"
 #include "game/main_loop.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "rules/board.h"
 #include "sound/recorder_device.h"
@@ -28,7 +29,7 @@ inline Rgb rgb_at(const uint32_t* pixels, int width, int x, int y) {
     return {int((p >> 16) & 0xFF), int((p >> 8) & 0xFF), int(p & 0xFF)};
 }
 
-inline Rgb screen_rgb(int x, int y) { return rgb_at(screen_pixels(), SCREEN_WIDTH, x, y); }
+inline Rgb screen_rgb(int x, int y) { return rgb_at(screen_pixels(), WINDOW_WIDTH, x, y); }
 inline Rgb shown_rgb(int x, int y) {
     return rgb_at(headless_log().last_frame.data(), headless_log().frame_width, x, y);
 }

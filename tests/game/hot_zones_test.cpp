@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "game/hot_zones.h"
-#include "platform/services.h"
+#include "platform/record_list.h"
 
 namespace {
 

@@ -3,7 +3,8 @@
 #include "game_fixture.h"
 
 #include "game/hot_zones.h"
-#include "platform/services.h"
+#include "platform/record_list.h"
+#include "rules/search.h"
 #include "sound/midi.h"
 
 namespace {

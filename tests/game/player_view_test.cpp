@@ -8,8 +8,8 @@
 #include <utility>
 
 #include "game/hot_zones.h"
-#include "platform/services.h"
-#include "support/score_panel.h"
+#include "platform/record_list.h"
+#include "testing/score_panel.h"
 
 namespace {
 
@@ -22,7 +22,7 @@ constexpr int PANEL_LEFT = 200, PANEL_TOP = 110, PANEL_BOTTOM = 200;
 std::vector<uint32_t> panel_of(const uint32_t* pixels) {
     std::vector<uint32_t> panel;
     for (int y = PANEL_TOP; y < PANEL_BOTTOM; ++y)
-        panel.insert(panel.end(), pixels + y * SCREEN_WIDTH + PANEL_LEFT, pixels + (y + 1) * SCREEN_WIDTH);
+        panel.insert(panel.end(), pixels + y * WINDOW_WIDTH + PANEL_LEFT, pixels + (y + 1) * WINDOW_WIDTH);
     return panel;
 }
 

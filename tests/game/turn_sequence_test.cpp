@@ -4,6 +4,7 @@
 
 #include "game/board_view.h"
 #include "game/turn_sequence.h"
+#include "rules/search.h"
 
 namespace {
 

@@ -8,8 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "game/game_window.h"
 #include "platform/drawing.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 #include "support/picture.h"
@@ -24,9 +25,9 @@ protected:
         headless_reset();
         init_platform(headless_backend());
         ASSERT_TRUE(init_screen_system());
-        window = open_window(0, 0, 400, 600, GAME_WINDOW_FLAGS, "Colonnade4");
+        window = open_window(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, GAME_WINDOW_FLAGS, "Colonnade4");
         ASSERT_NE(window, NO_WINDOW);
-        ASSERT_TRUE(open_window_screen(window, 0, 0, 400, 600, 0, 0, 0));
+        ASSERT_TRUE(open_window_screen(window, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, 0, 0, 0));
     }
     void TearDown() override { shutdown_platform(); }
 

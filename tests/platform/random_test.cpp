@@ -5,7 +5,7 @@
 #include <set>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/random.h"
 
 namespace {
 

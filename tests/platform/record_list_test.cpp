@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/record_list.h"
 
 namespace {
 

@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/window.h"
 #include "sound/midi.h"
 #include "sound/recorder_device.h"

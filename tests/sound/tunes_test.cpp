@@ -2,7 +2,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/services.h"
+#include "platform/random.h"
 #include "sound/tunes.h"
 #include "sound_fixture.h"
 

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "game/game_window.h"
 #include "platform/screen.h"
 
 // Stored pixel (0x00RRGGBB) of a colour given as red, green, blue.
@@ -43,9 +44,9 @@ inline Picture sprite_picture(SpriteId id) {
 
 inline Picture screen_picture() {
     Picture p;
-    p.width = SCREEN_WIDTH;
-    p.height = SCREEN_HEIGHT;
-    if (const uint32_t* pixels = screen_pixels()) p.pixels.assign(pixels, pixels + SCREEN_WIDTH * SCREEN_HEIGHT);
+    p.width = WINDOW_WIDTH;
+    p.height = WINDOW_HEIGHT;
+    if (const uint32_t* pixels = screen_pixels()) p.pixels.assign(pixels, pixels + WINDOW_WIDTH * WINDOW_HEIGHT);
     return p;
 }
 

@@ -1,8 +1,8 @@
 // The rounded outline, without a display.
 #include <gtest/gtest.h>
 
-#include "game_outline.h"
-#include "platform/window_shape.h"
+#include "support/game_outline.h"
+#include "platform/sdl/window_shape.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 
 #include "platform/message_box_picture.h"
-#include "platform/sdl_state.h"
+#include "platform/sdl/sdl_state.h"
 #include "platform/window.h"
 
 namespace {

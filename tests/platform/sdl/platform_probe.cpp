@@ -25,6 +25,7 @@
 #include <string>
 
 #include "platform/backend.h"
+#include "platform/sdl/sdl_backend.h"
 #include "platform/drawing.h"
 #include "platform/screen.h"
 #include "platform/window.h"

@@ -3,7 +3,7 @@
 
 #include <cstdlib>
 
-#include "platform/sdl_state.h"
+#include "platform/sdl/sdl_state.h"
 #include "platform/window.h"
 
 namespace {

@@ -48,6 +48,9 @@
 constexpr int HEADLESS_SCREEN_WIDTH = 1920;
 constexpr int HEADLESS_SCREEN_HEIGHT = 1080;
 
+// The twin itself, for init_platform, run_game and start_game.
+PlatformBackend* headless_backend();
+
 // A fresh twin: clock at its start, empty script, nothing recorded.
 void headless_reset();
 

@@ -11,10 +11,10 @@
 #include <string>
 #include <vector>
 
-#include "platform/sdl_state.h"
+#include "platform/sdl/sdl_state.h"
 #include "platform/window.h"
-#include "platform/window_scale.h"
-#include "platform/window_shape.h"
+#include "platform/sdl/window_scale.h"
+#include "platform/sdl/window_shape.h"
 
 namespace {
 

@@ -1,29 +1,22 @@
 // The headless twin of the SDL backend: a window that exists only as
 // numbers, a virtual clock, and input from a script (see headless.h).
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdio>
 #include <cstdlib>
 #include <deque>
-#include <fstream>
 #include <map>
-#include <string>
 #include <utility>
 
 #include "platform/window.h"
+#include "testing/process_status.h"
 
 namespace {
 
-// The Threads: line of /proc/self/status; 0 when it cannot be read.
-int running_threads() {
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    while (std::getline(status, line))
-        if (line.rfind("Threads:", 0) == 0) return std::atoi(line.c_str() + 8);
-    return 0;
-}
+// 0 when it cannot be read.
+int running_threads() { return std::max(0, int(process_status_value(0, "Threads"))); }
 
 // A game that keeps waiting after being told the script is over would spin
 // for ever; past this many reports the test process is stopped instead.

@@ -1,8 +1,8 @@
 #include <vector>
 
 #include "platform/backend.h"
-#include "platform/services.h"
-#include "platform_fixture.h"
+#include "platform/random.h"
+#include "../platform_fixture.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "xvfb_session.h"
+#include "testing/xvfb_session.h"
 
 #include <X11/XKBlib.h>
 #include <X11/Xatom.h>

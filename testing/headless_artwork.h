@@ -4,8 +4,9 @@
 #pragma once
 #include "art/artwork.h"
 #include "art/shade_canvas.h"
+#include "game/game_window.h"
 #include "game/hot_zones.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
 
@@ -18,8 +19,8 @@ inline void build_headless_artwork() {
     init_platform(headless_backend());
     create_hot_zones();
     init_screen_system();
-    const WindowHandle window = open_window(0, 0, 400, 600, WF_POPUP | WF_START_HIDDEN, "expected");
-    open_window_screen(window, 0, 0, 400, 600, 0, 0, 0);
+    const WindowHandle window = open_window(0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, WF_POPUP | WF_START_HIDDEN, "expected");
+    open_window_screen(window, 0, 0, WINDOW_WIDTH, WINDOW_HEIGHT, 0, 0, 0);
     build_artwork();
 }
 

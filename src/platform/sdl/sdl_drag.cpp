@@ -4,7 +4,7 @@
 // manager at all, and a borderless window offers it no title bar to grab.
 // The pointer and the button are read from the X server, which knows them
 // now, whatever SDL's queue holds.
-#include "platform/sdl_state.h"
+#include "platform/sdl/sdl_state.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 // The window's scale and the pointer's picture coordinates, without a display.
 #include <gtest/gtest.h>
 
-#include "platform/window_scale.h"
+#include "platform/sdl/window_scale.h"
 
 namespace {
 

@@ -14,12 +14,12 @@
 #include "art/artwork.h"
 #include "art/shade_canvas.h"
 #include "game/hot_zones.h"
-#include "platform/headless.h"
+#include "platform/headless/headless.h"
 #include "platform/screen.h"
 #include "platform/window.h"
-#include "game_outline.h"
-#include "headless_artwork.h"
-#include "xvfb_session.h"
+#include "support/game_outline.h"
+#include "testing/headless_artwork.h"
+#include "testing/xvfb_session.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <vector>
 
-#include "platform/sdl_state.h"
+#include "platform/sdl/sdl_state.h"
 #include "platform/window.h"
 
 void sdl_set_icon(const IconPicture* pictures, int count) {

@@ -1,4 +1,4 @@
-#include "platform/window_scale.h"
+#include "platform/sdl/window_scale.h"
 
 #include <algorithm>
 #include <cerrno>

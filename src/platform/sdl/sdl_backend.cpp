@@ -12,7 +12,8 @@
 
 #include <X11/Xproto.h>
 
-#include "platform/sdl_state.h"
+#include "platform/sdl/sdl_backend.h"
+#include "platform/sdl/sdl_state.h"
 #include "platform/window.h"
 
 SdlState& sdl_state() {

@@ -13,9 +13,9 @@
 #include <functional>
 #include <string>
 
-#include "game_outline.h"
+#include "support/game_outline.h"
 #include "probe_picture.h"
-#include "xvfb_session.h"
+#include "testing/xvfb_session.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "platform/window_shape.h"
+#include "platform/sdl/window_shape.h"
 
 #include <algorithm>
 #include <cstdint>
