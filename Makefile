@@ -18,13 +18,17 @@ configure: deps
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
-run: build
+# Only the game itself: the tests, the tools and the benches wait for
+# `make test`.
+run: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4
 	@./$(BUILD_DIR)/colonnade4
 
 test: build
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-bench: build
+bench: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4-engine colonnade4-sprites colonnade4-gamebench
 	@./$(BUILD_DIR)/colonnade4-engine bench
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
 	@./$(BUILD_DIR)/colonnade4-gamebench
@@ -61,7 +65,8 @@ package: build
 	@cmake --build $(BUILD_DIR) --target package
 
 # The README's picture, docs/screenshot.png, from the real game.
-screenshot: build
+screenshot: configure
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4-screenshot
 	@./$(BUILD_DIR)/colonnade4-screenshot docs/screenshot.png
 
 clean:

@@ -224,7 +224,6 @@ void present_frame() {
     backend->present(screen.back_buffer.pixels.data(), screen.back_buffer.width, screen.back_buffer.height,
                      screen.changed);
     screen.changed = PixelRect{};
-    screen.blit_target = SCREEN_TARGET;
 }
 
 bool create_sprite(SpriteId id, int width, int height) {

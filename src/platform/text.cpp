@@ -49,7 +49,8 @@ constexpr FT_Fixed OBLIQUE_SHEAR = 0x0366A;
 // ----------------------------------------------------------------------------
 // Faces
 
-// A face's Windows cell (ascent and descent) in its design units. A face
+// A face's cell (the ascent and descent of its OS/2 table's usWinAscent and
+// usWinDescent) in its design units. A face
 // drawn to another's widths rarely shares its cell too, and the artwork
 // places its texts by their cells: a substitute takes the cell of the face
 // it stands in for, so its baselines land where that face's would.
@@ -165,7 +166,7 @@ std::vector<Candidate> candidates_for(const std::string& family) {
 // A symbol face can map the Latin letters to its own signs (its "A" an
 // Alpha or a dingbat), and fontconfig then counts them as Latin: the
 // glyph's own name tells, in the faces that name their glyphs.
-bool a_is_named_a(const char* file, int index) {
+bool letter_a_is_latin_a(const char* file, int index) {
     FT_Face face = nullptr;
     if (FT_New_Face(store.library, file, index, &face) != 0) return false;
     bool latin = true;
@@ -188,7 +189,7 @@ bool covers_latin(FcPattern* match) {
     for (const char32_t* c = LATIN_PROBE; *c != 0; ++c)
         if (!FcCharSetHasChar(charset, FcChar32(*c))) return false;
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    return a_is_named_a(reinterpret_cast<const char*>(file), index);
+    return letter_a_is_latin_a(reinterpret_cast<const char*>(file), index);
 }
 
 bool has_family(FcPattern* match, const std::string& family, std::string* found) {
@@ -300,8 +301,8 @@ SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
 
     FT_Face face = nullptr;
     if (FT_New_Face(store.library, resolved.file.c_str(), resolved.index, &face) != 0) return nullptr;
-    // The cell is the Windows ascent and descent of the face when it has
-    // them, which is what the reference metrics are made of.
+    // The cell is the face's usWinAscent and usWinDescent when it has them:
+    // the artwork places its texts by those.
     const long face_units = face->units_per_EM > 0 ? face->units_per_EM : 2048;
     long units = face_units, cell_ascent = face->ascender, cell_descent = -face->descender;
     if (const TT_OS2* os2 = static_cast<const TT_OS2*>(FT_Get_Sfnt_Table(face, FT_SFNT_OS2));
@@ -378,7 +379,7 @@ struct Font {
 };
 
 std::vector<Font> fonts;         // handle h is fonts[h - 1]
-FontHandle slot_zero = NO_FONT;  // the font of load_font
+FontHandle loaded_font = NO_FONT;  // the one font of load_font; the next call replaces it
 Font system_font;
 
 Font* font_of(FontHandle handle) {
@@ -559,9 +560,9 @@ FontHandle load_font(const char* face, int size_pt, int style) {
     const FontHandle made =
         new_font(face, SizeBy::Em, em, (style & FS_BOLD) != 0 ? WEIGHT_BOLD : WEIGHT_NORMAL, (style & FS_ITALIC) != 0,
                  0, (style & FS_UNDERLINE) != 0, (style & FS_STRIKEOUT) != 0);
-    release_font(slot_zero);
-    slot_zero = made;
-    return slot_zero;
+    release_font(loaded_font);
+    loaded_font = made;
+    return loaded_font;
 }
 
 FontHandle create_font_ex(const char* face, int cell_height, int weight, int angle) {
@@ -578,7 +579,7 @@ void release_font(FontHandle font) {
     // A pass that still has the font selected keeps writing with it; the
     // glyphs belong to the process-wide store, so nothing dangles.
     fonts[size_t(font) - 1].alive = false;
-    if (font == slot_zero) slot_zero = NO_FONT;
+    if (font == loaded_font) loaded_font = NO_FONT;
 }
 
 void select_font(FontHandle font) {
@@ -660,5 +661,5 @@ void draw_plain_text(DrawTarget* target, int x, int y, const char* text, int em_
 
 void shutdown_fonts() {
     fonts.clear();
-    slot_zero = NO_FONT;
+    loaded_font = NO_FONT;
 }

@@ -198,7 +198,7 @@ void show_message_box(const char* caption, const char* text) {
 void shutdown_platform() {
     if (state.backend == nullptr) return;
     PlatformBackend* backend = state.backend;
-    // Windows first (the backend takes its window and display down), then
+    // The window first (the backend takes its window and display down), then
     // the screen with every sprite, then the fonts.
     shutdown_drawing();
     backend->shutdown();

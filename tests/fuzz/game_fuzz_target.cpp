@@ -7,8 +7,9 @@
 // game state's invariants must hold; a broken one aborts with its name.
 //
 // The game starts once per process: building the artwork is what costs.
-// Each input then begins from the state start-up leaves, on a fresh random
-// seed and timer phase, and ends when it is used up or the game is told to
+// Each input then begins from the state start-up leaves, on the same random
+// seed and timer phase every time (so that an input found once replays the
+// same way), and ends when it is used up or the game is told to
 // quit (which must come from Escape, the close cross or a close request).
 #include "game_fuzz.h"
 
@@ -17,6 +18,7 @@
 #include <vector>
 
 #include "game/game_state.h"
+#include "game/game_window.h"
 #include "game/hot_zones.h"
 #include "game/main_loop.h"
 #include "game_invariants.h"
@@ -28,7 +30,6 @@
 namespace {
 
 constexpr int TIMER_PERIOD_MS = 50;
-constexpr int WINDOW_WIDTH = 400, WINDOW_HEIGHT = 600;
 // A level button's centre: a press there starts a game.
 constexpr int LEVEL_X = 80, LEVEL_Y[3] = {95, 130, 165};
 

@@ -1,6 +1,6 @@
-// The outline of the game's 400 x 600 window as Windows clips it with
-// CreateRoundRectRgn (0, 0, 400, 600, 100, 100): the region keeps x 0..398
-// and y 0..598, and the rows of its corners start this far in.
+// The outline of the game's 400 x 600 window, a round rectangle with
+// 100 x 100 corner ellipses: it keeps x 0..398 and y 0..598, and the rows of
+// its corners start this far in.
 #pragma once
 
 namespace game_outline {

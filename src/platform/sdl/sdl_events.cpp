@@ -17,7 +17,7 @@ constexpr int32_t EV_MBUTTON_UP = 0x0208;
 constexpr int32_t EV_MBUTTON_DBLCLK = 0x0209;
 constexpr int32_t EV_MOUSE_WHEEL = 0x020A;
 
-// Button state flags carried by mouse events, as the reference system does.
+// Button state flags carried in the first parameter of mouse events.
 constexpr intptr_t MK_LBUTTON = 0x01;
 constexpr intptr_t MK_RBUTTON = 0x02;
 constexpr intptr_t MK_MBUTTON = 0x10;
@@ -165,8 +165,8 @@ bool judge_press(SdlState& s, const XButtonEvent& press) {
 // Runs as each event enters the queue (on the game's thread, while SDL reads
 // the X connection; the timer thread only ever passes ticks through here).
 //
-// A repaint request joins the one already waiting, as repaint requests do
-// on the reference system.
+// A repaint request joins the one already waiting: the game draws the whole
+// picture each time, so one repaint answers any number of exposures.
 //
 // Num Lock: SDL's own copy of it follows only the Num Lock presses that SDL
 // saw itself, and asking the server when the key is handled is too late for

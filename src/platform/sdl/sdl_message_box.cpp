@@ -231,8 +231,9 @@ void describe_box(Box& b, ::Window game, const char* caption) {
     XSetWMProtocols(d, b.window, &b.wm_delete_window, 1);
 }
 
-// One channel of a stored colour in a visual's mask.
-unsigned long channel(uint32_t value, unsigned long mask) {
+// One 8-bit channel of a stored colour, scaled and shifted into a visual's
+// mask for it.
+unsigned long in_mask(uint32_t value, unsigned long mask) {
     if (mask == 0) return 0;
     int shift = 0;
     while (((mask >> shift) & 1u) == 0)
@@ -249,8 +250,8 @@ void show_picture(Box& b) {
         for (int x = 0; x < b.picture.width; ++x) {
             const uint32_t p = b.picture.pixels[size_t(y) * size_t(b.picture.width) + size_t(x)];
             XPutPixel(b.image, x, y,
-                      channel(p >> 16 & 0xFF, visual->red_mask) | channel(p >> 8 & 0xFF, visual->green_mask) |
-                          channel(p & 0xFF, visual->blue_mask));
+                      in_mask(p >> 16 & 0xFF, visual->red_mask) | in_mask(p >> 8 & 0xFF, visual->green_mask) |
+                          in_mask(p & 0xFF, visual->blue_mask));
         }
     XPutImage(b.display, b.window, b.gc, b.image, 0, 0, 0, 0, unsigned(b.picture.width), unsigned(b.picture.height));
 }

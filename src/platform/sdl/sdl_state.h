@@ -1,10 +1,12 @@
 // Private to the SDL backend (sdl_*.cpp): the one record its files share,
 // and the entry points each file offers the others.
 //
-// SDL draws and reads input; a few things SDL does not offer (the window's
-// shape, the live pointer, the drag loop's button state) are asked of the
-// X server directly, on SDL's own connection and always from the game's
-// thread.
+// SDL draws and reads input; what SDL does not offer is asked of the X
+// server directly, on SDL's own connection and always from the game's
+// thread: the window's shape and hints, its icons, the desktop's scale, the
+// live pointer and the drag loop's button state, the server time and place
+// of each press (for double clicks), and the lock state of each key. The
+// message box is a window of its own, on a connection of its own.
 #pragma once
 #include <SDL.h>
 #include <X11/Xlib.h>

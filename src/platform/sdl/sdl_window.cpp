@@ -102,8 +102,8 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
 void sdl_show_window() {
     SdlState& s = sdl_state();
     if (!s.window) return;
-    // Showing activates the window, as on the reference system, so that the
-    // keys reach it without a click first.
+    // Showing also activates the window, so that the keys reach it without
+    // a click first.
     SDL_ShowWindow(s.window);
     SDL_RaiseWindow(s.window);
     SDL_SetWindowInputFocus(s.window);

@@ -12,8 +12,8 @@ struct RowSpan {
 };
 
 // The round rectangle (0, 0)-(width, height) with corner ellipses of
-// corner_width x corner_height, shaped the way Windows shapes round-rectangle
-// window regions: it stops one pixel short of the right and bottom edges
+// corner_width x corner_height, as the game's outline is drawn: it stops
+// one pixel short of the right and bottom edges
 // (so a 400 x 600 window keeps x 0..398 and y 0..598), and each corner is the
 // integer outline of the ellipse of that size. Element y is the span of row y;
 // rows below the last element are not covered.
