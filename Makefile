@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 # The build tool's own "Entering directory" lines say nothing useful here.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build run test check-sanitized soak bench fuzz install package screenshot clean
+.PHONY: all deps configure build run test check-sanitized check-threads soak bench fuzz install package screenshot clean
 
 all: build
 
@@ -37,6 +37,12 @@ bench: configure
 # (build-sanitized/), the real window's end-to-end tests included.
 check-sanitized: deps
 	@tools/check_sanitized.sh
+
+# The whole suite built with clang's ThreadSanitizer (build-threads/), the
+# real window's end-to-end tests included; every report fails its test.
+check-threads:
+	@scripts/install-deps.sh threads
+	@tools/check_threads.sh
 
 # The real window of the sanitizer build under random input for
 # SOAK_SECONDS, then Escape: no crash, no report, no leak, flat memory, and
@@ -70,4 +76,4 @@ screenshot: configure
 	@./$(BUILD_DIR)/colonnade4-screenshot docs/screenshot.png
 
 clean:
-	@rm -rf $(BUILD_DIR) build-sanitized build-fuzz
+	@rm -rf $(BUILD_DIR) build-sanitized build-fuzz build-threads

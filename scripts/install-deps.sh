@@ -1,7 +1,8 @@
 #!/bin/sh
 # Installs the Debian packages that building, running and testing the game
 # need, and only those that are missing, so a second run costs nothing.
-# `install-deps.sh fuzz` adds the compiler and runtime of `make fuzz`.
+# `install-deps.sh fuzz` adds the compiler and runtime of `make fuzz`, and
+# `install-deps.sh threads` the same for `make check-threads`.
 set -eu
 
 PACKAGES="
@@ -14,7 +15,7 @@ libgtest-dev
 xvfb xauth xdotool
 desktop-file-utils appstream dpkg-dev file groff-base
 "
-if [ "${1:-}" = "fuzz" ]; then PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"; fi
+case "${1:-}" in fuzz | threads) PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev llvm-14" ;; esac
 
 missing=""
 for p in $PACKAGES; do

@@ -21,6 +21,7 @@
 #include <map>
 #include <memory>
 #include <mutex>
+#include <set>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -43,6 +44,8 @@ constexpr uint32_t TEXT_BACKGROUND = 0x00FFFFFFu;  // stored white
 // Text the face must cover to be accepted: a symbol or dingbat face that
 // happens to carry a requested name is never used for letters.
 constexpr const char32_t* LATIN_PROBE = U"AZaz09é%!";
+// The size the probe text is drawn at to see that a face leaves ink.
+constexpr int PROBE_PIXELS = 24;
 // Slant of a synthesised italic, as FreeType's own oblique (about 12 degrees).
 constexpr FT_Fixed OBLIQUE_SHEAR = 0x0366A;
 
@@ -163,10 +166,35 @@ std::vector<Candidate> candidates_for(const std::string& family) {
     return {{family.c_str(), 0, nullptr}, {"sans-serif", 0, nullptr}};
 }
 
+// A face whose outlines are damaged opens, claims its characters and names
+// its glyphs, yet draws nothing: every probe character must leave ink.
+bool draws_probe_text(FT_Face face) {
+    if (FT_Set_Pixel_Sizes(face, 0, PROBE_PIXELS) != 0) return false;
+    for (const char32_t* c = LATIN_PROBE; *c != 0; ++c) {
+        if (FT_Load_Char(face, FT_ULong(*c), FT_LOAD_RENDER | FT_LOAD_NO_BITMAP) != 0) return false;
+        const FT_Bitmap& bitmap = face->glyph->bitmap;
+        bool ink = false;
+        for (unsigned row = 0; row < bitmap.rows && !ink; ++row)
+            for (unsigned col = 0; col < bitmap.width && !ink; ++col)
+                ink = bitmap.buffer[ptrdiff_t(row) * bitmap.pitch + ptrdiff_t(col)] != 0;
+        if (!ink) return false;
+    }
+    return true;
+}
+
+// Said once per file: the player learns why a font other than the usual
+// one writes the texts.
+void say_face_draws_nothing(const char* file) {
+    static std::set<std::string> told;
+    if (told.insert(file).second)
+        std::fprintf(stderr, "colonnade4: the font file %s draws no letters; another font is used\n", file);
+}
+
 // A symbol face can map the Latin letters to its own signs (its "A" an
 // Alpha or a dingbat), and fontconfig then counts them as Latin: the
-// glyph's own name tells, in the faces that name their glyphs.
-bool letter_a_is_latin_a(const char* file, int index) {
+// glyph's own name tells, in the faces that name their glyphs. A face that
+// cannot be opened or draws nothing is passed over in the same way.
+bool writes_latin_letters(const char* file, int index) {
     FT_Face face = nullptr;
     if (FT_New_Face(store.library, file, index, &face) != 0) return false;
     bool latin = true;
@@ -174,6 +202,10 @@ bool letter_a_is_latin_a(const char* file, int index) {
         char name[16] = "";
         const FT_UInt glyph = FT_Get_Char_Index(face, 'A');
         latin = glyph != 0 && FT_Get_Glyph_Name(face, glyph, name, sizeof name) == 0 && std::strcmp(name, "A") == 0;
+    }
+    if (latin && !draws_probe_text(face)) {
+        say_face_draws_nothing(file);
+        latin = false;
     }
     FT_Done_Face(face);
     return latin;
@@ -189,7 +221,7 @@ bool covers_latin(FcPattern* match) {
     for (const char32_t* c = LATIN_PROBE; *c != 0; ++c)
         if (!FcCharSetHasChar(charset, FcChar32(*c))) return false;
     FcPatternGetInteger(match, FC_INDEX, 0, &index);
-    return letter_a_is_latin_a(reinterpret_cast<const char*>(file), index);
+    return writes_latin_letters(reinterpret_cast<const char*>(file), index);
 }
 
 bool has_family(FcPattern* match, const std::string& family, std::string* found) {
@@ -205,22 +237,29 @@ bool has_family(FcPattern* match, const std::string& family, std::string* found)
 }
 
 // fontconfig's pick for a candidate, or none: for a named family its best
-// match when that is the family; for a generic family the first face of
+// match when that is the family (or, should that face be unusable, the
+// family's next one); for a generic family the first face of
 // its own order of preference that writes Latin text, so that a symbol
 // face ranked first is passed over. The caller destroys the pick.
 FcPattern* pick_face(FcPattern* pattern, const char* family) {
     FcResult result = FcResultNoMatch;
-    if (!is_generic_family(family)) {
+    const bool generic = is_generic_family(family);
+    if (!generic) {
         FcPattern* match = FcFontMatch(nullptr, pattern, &result);
         std::string found;
-        if (match != nullptr && has_family(match, family, &found) && covers_latin(match)) return match;
+        const bool of_family = match != nullptr && has_family(match, family, &found);
+        if (of_family && covers_latin(match)) return match;
         if (match != nullptr) FcPatternDestroy(match);
-        return nullptr;
+        // The family's best face is unusable (a damaged copy ranked first):
+        // its next face that writes, as fontconfig orders them.
+        if (!of_family) return nullptr;
     }
     FcFontSet* sorted = FcFontSort(nullptr, pattern, FcFalse, nullptr, &result);
     FcPattern* pick = nullptr;
+    std::string found;
     for (int i = 0; sorted != nullptr && i < sorted->nfont && pick == nullptr; ++i)
-        if (covers_latin(sorted->fonts[i])) pick = FcFontRenderPrepare(nullptr, pattern, sorted->fonts[i]);
+        if ((generic || has_family(sorted->fonts[i], family, &found)) && covers_latin(sorted->fonts[i]))
+            pick = FcFontRenderPrepare(nullptr, pattern, sorted->fonts[i]);
     if (sorted != nullptr) FcFontSetDestroy(sorted);
     return pick;
 }

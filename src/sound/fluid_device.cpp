@@ -5,7 +5,10 @@
 
 #include <SDL.h>
 #include <alsa/asoundlib.h>
+#include <fcntl.h>
 #include <malloc.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
@@ -69,17 +72,19 @@ uint32_t read_le32(const unsigned char* bytes) {
 }
 
 // A SoundFont is a RIFF file of form "sfbk" whose chunk fits in the file.
-// Checking that costs one small read, unlike loading it.
+// Checking that costs one small read, unlike loading it. Only a regular file
+// can be one: opened without waiting, so that a FIFO or a device at the path
+// never holds up the game.
 bool looks_like_soundfont(const std::string& path) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) return false;
+    const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+    if (fd < 0) return false;
+    struct stat about {};
     unsigned char header[12];
-    const bool complete = std::fread(header, 1, sizeof header, file) == sizeof header;
-    long size = -1;
-    if (complete && std::fseek(file, 0, SEEK_END) == 0) size = std::ftell(file);
-    std::fclose(file);
-    return complete && std::memcmp(header, "RIFF", 4) == 0 && std::memcmp(header + 8, "sfbk", 4) == 0 && size >= 8 &&
-           uint64_t(read_le32(header + 4)) + 8 <= uint64_t(size);
+    const bool complete = ::fstat(fd, &about) == 0 && S_ISREG(about.st_mode) &&
+                          ::read(fd, header, sizeof header) == ssize_t(sizeof header);
+    ::close(fd);
+    return complete && std::memcmp(header, "RIFF", 4) == 0 && std::memcmp(header + 8, "sfbk", 4) == 0 &&
+           uint64_t(read_le32(header + 4)) + 8 <= uint64_t(about.st_size);
 }
 
 // A MIDI 1.0 channel message handed to the synthesiser; system messages are
@@ -116,6 +121,10 @@ struct FluidDevice::State {
     std::mutex mutex;
     std::condition_variable load_finished;
     Load load = Load::not_started;
+    // FluidSynth's settings list SDL's audio devices as they are made, so
+    // the loader makes them before SDL's sound system starts, never while
+    // it starts: open waits for this.
+    bool settings_made = false;
     std::vector<uint32_t> waiting;  // messages sent before the load finished
     std::thread loader;
     // Made by the loader; freed by close once the loader has been joined.
@@ -144,6 +153,11 @@ void load_soundfont(FluidDevice::State* s) {
     const bool library = fluid_library() != nullptr;
     if (library) quiet_fluid_logging();
     fluid_settings_t* settings = library ? fluid().new_fluid_settings() : nullptr;
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        s->settings_made = true;
+    }
+    s->load_finished.notify_all();
     fluid_synth_t* synth = nullptr;
     bool ok = false;
     if (settings) {
@@ -298,9 +312,10 @@ bool FluidDevice::open() {
     s->open_tried = true;
     bool started;
     {
-        std::lock_guard<std::mutex> lock(s->mutex);
+        std::unique_lock<std::mutex> lock(s->mutex);
         if (s->load == Load::failed) return false;
         started = s->load != Load::not_started;
+        s->load_finished.wait(lock, [s] { return s->settings_made || s->load != Load::loading; });
     }
     // Without an earlier prepare the file is checked here and its load
     // starts only once the output is open.
@@ -330,12 +345,14 @@ bool FluidDevice::send(uint32_t word) {
 
 void FluidDevice::close() {
     State* s = state.get();
+    // The loader may still be inside FluidSynth listing SDL's audio devices:
+    // SDL's sound system stays up until it is done.
+    if (s->loader.joinable()) s->loader.join();
     // The platform may already have shut SDL down, which closed the output.
     if (s->audio && SDL_WasInit(SDL_INIT_AUDIO)) SDL_CloseAudioDevice(s->audio);
     s->audio = 0;
     if (s->audio_subsystem && SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     s->audio_subsystem = false;
-    if (s->loader.joinable()) s->loader.join();
     s->sounding.store(nullptr);
     if (s->synth) fluid().delete_fluid_synth(s->synth);
     if (s->settings) fluid().delete_fluid_settings(s->settings);
@@ -343,6 +360,7 @@ void FluidDevice::close() {
     s->settings = nullptr;
     s->waiting.clear();
     s->load = Load::not_started;
+    s->settings_made = false;
     s->open_tried = false;
 }
 

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <mutex>
+#include <string>
 
 namespace {
 
@@ -15,18 +16,26 @@ void load() {
     // the middle of a note.
     void* handle = dlopen(FLUIDSYNTH_SONAME, RTLD_NOW | RTLD_LOCAL);
     if (!handle) {
-        std::fprintf(stderr, "colonnade4: cannot load %s, playing without sound\n", FLUIDSYNTH_SONAME);
+        const char* why = dlerror();
+        std::fprintf(stderr, "colonnade4: cannot load %s (%s), playing without sound\n", FLUIDSYNTH_SONAME,
+                     why ? why : "no reason given");
         return;
     }
-    bool complete = true;
+    const char* missing = nullptr;
+    std::string why;  // dlerror's text lasts only until its next call
 #define C4_FLUID_LOOKUP(name)                                                      \
+    dlerror();                                                                     \
     library.name = reinterpret_cast<decltype(library.name)>(dlsym(handle, #name)); \
-    complete = complete && library.name != nullptr;
+    if (library.name == nullptr && missing == nullptr) {                           \
+        missing = #name;                                                           \
+        const char* error = dlerror();                                             \
+        why = error ? error : "no reason given";                                   \
+    }
     C4_FLUID_FUNCTIONS(C4_FLUID_LOOKUP)
 #undef C4_FLUID_LOOKUP
-    if (!complete) {
-        std::fprintf(stderr, "colonnade4: %s lacks functions the game needs, playing without sound\n",
-                     FLUIDSYNTH_SONAME);
+    if (missing != nullptr) {
+        std::fprintf(stderr, "colonnade4: %s lacks %s (%s), playing without sound\n", FLUIDSYNTH_SONAME, missing,
+                     why.c_str());
         dlclose(handle);
         return;
     }

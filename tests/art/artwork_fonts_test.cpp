@@ -247,4 +247,57 @@ TEST_F(ArtworkFonts, WithoutALetterFaceTheArtworkLacksOnlyItsTextsAndSaysSoOnce)
     EXPECT_TRUE(only_symbols.sprites == none->sprites) << "no symbol is drawn for a letter";
 }
 
+// A copy of a font file whose glyph outlines are overwritten with noise:
+// its names, character map and glyph names stay whole, so only drawing
+// shows the damage.
+void copy_with_scrambled_outlines(const fs::path& from, const fs::path& to) {
+    std::ifstream in(from, std::ios::binary);
+    std::string bytes((std::istreambuf_iterator<char>(in)), {});
+    auto be = [&bytes](size_t at, int n) {
+        uint32_t v = 0;
+        for (int k = 0; k < n; ++k)
+            v = v << 8 | uint8_t(bytes.at(at + size_t(k)));
+        return v;
+    };
+    bool scrambled = false;
+    for (uint32_t table = 0; table < be(4, 2); ++table) {
+        const size_t record = 12 + 16 * size_t(table);
+        if (bytes.compare(record, 4, "glyf") != 0) continue;
+        uint32_t noise = 12345;
+        for (size_t at = be(record + 8, 4); at < size_t(be(record + 8, 4)) + be(record + 12, 4); ++at) {
+            noise = noise * 1103515245u + 12345u;
+            bytes.at(at) = char(noise >> 16);
+        }
+        scrambled = true;
+    }
+    ASSERT_TRUE(scrambled) << from << " has no outlines table";
+    std::ofstream(to, std::ios::binary) << bytes;
+}
+
+TEST_F(ArtworkFonts, FacesThatDrawNothingArePassedOverForTheFamilysWholeFaces) {
+    // Damaged copies of the faces the artwork uses, found before the whole ones.
+    const fs::path damaged = fs::temp_directory_path() / ("colonnade4-damaged-" + std::to_string(::getpid()));
+    fs::create_directories(damaged);
+    const std::vector<fs::path> copies = {
+        LIBERATION[1] + "/LiberationSerif-Regular.ttf", LIBERATION[1] + "/LiberationSerif-Bold.ttf",
+        LIBERATION[1] + "/LiberationSerif-Italic.ttf", LIBERATION[0] + "/LiberationSansNarrow-Bold.ttf"};
+    for (const fs::path& file : copies)
+        copy_with_scrambled_outlines(file, damaged / file.filename());
+    const Build build = build_with_fonts("damaged", {damaged.string(), LIBERATION[0], LIBERATION[1], DEJAVU});
+    fs::remove_all(damaged);
+
+    EXPECT_EQ(build.status, 0);
+    for (SpriteId id : ARTWORK_SPRITES)
+        EXPECT_TRUE(build.sprites.at(id) == reference->sprites[id]) << "sprite " << id << " as with whole faces";
+    // Each damaged file is named once.
+    ASSERT_EQ(build.error_lines.size(), copies.size());
+    for (const fs::path& file : copies) {
+        const std::string named = (damaged / file.filename()).string() + " draws no letters";
+        EXPECT_EQ(std::count_if(build.error_lines.begin(), build.error_lines.end(),
+                                [&named](const std::string& line) { return line.find(named) != std::string::npos; }),
+                  1)
+            << named;
+    }
+}
+
 }  // namespace

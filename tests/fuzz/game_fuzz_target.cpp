@@ -146,7 +146,14 @@ void script_one(Input& in) {
             headless_at_ms(at_ms, [] { headless_press(); });
         break;
     }
-    case 14: headless_event(0x0101 + in.next() % 0x20, in.next()); break;  // other messages: key ups, wheel...
+    case 14: {  // other messages: key ups, wheel...
+        // One byte after the other, so that an input replays alike whatever
+        // the compiler's order of evaluating arguments.
+        const int32_t code = 0x0101 + in.next() % 0x20;
+        const intptr_t first = in.next();
+        headless_event(code, first);
+        break;
+    }
     default:
         if (in.next() == 0)
             headless_close();

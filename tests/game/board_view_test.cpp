@@ -52,6 +52,32 @@ TEST_F(BoardViewTest, DropOntoFiveDiscsInLastColumnSlidesSixAndFallsTwo) {
     EXPECT_EQ(frames, expected);
 }
 
+// Every column and every landing row: the disc slides along the top over
+// columns 0 to column - 1 at y = 205, then shows at y = 205 over its own
+// column and over rows 0, 1, ... down to its landing row: column + row + 2
+// frames in all.
+TEST_F(BoardViewTest, EveryDropSlidesAlongTheTopThenFallsRowByRowToItsCell) {
+    start();
+    record_frames(HUMAN_DISC_CENTRE);
+    for (int column = 0; column < BOARD_COLUMNS; ++column)
+        for (int row = 0; row < BOARD_ROWS; ++row) {
+            SCOPED_TRACE(testing::Message() << "column " << column << ", landing row " << row);
+            std::vector<std::string> columns(BOARD_COLUMNS);
+            columns[column] = std::string(size_t(BOARD_ROWS - 1 - row), 'c');
+            set_board(columns);
+            frames.clear();
+            animate_drop(SPRITE_DISC_HUMAN, column, BOARD_ROWS - 1 - row);
+            std::vector<std::pair<int, int>> expected;
+            for (int over = 0; over < column; ++over)
+                expected.emplace_back(30 + 50 * over, 205);
+            expected.emplace_back(30 + 50 * column, 205);
+            for (int over = 0; over <= row; ++over)
+                expected.emplace_back(30 + 50 * column, 255 + 50 * over);
+            ASSERT_EQ(expected.size(), size_t(column + row + 2));
+            EXPECT_EQ(frames, expected);
+        }
+}
+
 TEST_F(BoardViewTest, PlayMoveTakesColumnPlusRowPlusTwoFrames) {
     start();
     game.game_over = 0;

@@ -2,6 +2,8 @@
 // line, the tunes and their virtual timing.
 #include "game_fixture.h"
 
+#include <algorithm>
+
 #include "game/board_view.h"
 #include "game/turn_sequence.h"
 #include "rules/search.h"
@@ -166,6 +168,53 @@ TEST_F(TurnSequenceTest, FindWinningLineKeepsTheFirstLineOfTheScanOrder) {
     for (int k = 0; k < 4; ++k)
         EXPECT_EQ(game.winning_line[k], rising[k]);
     EXPECT_EQ(find_winning_line(CELL_CPU), 0);
+}
+
+// All 69 lines of four, each alone on the board: a human line ends the game
+// at once as a human win, with no reply; a computer line is found for the
+// computer only. The recorded line joins the disc centres (50i + 50,
+// 50j + 275) of the scan's first cell (i, j) and of the fourth.
+TEST_F(TurnSequenceTest, EachOfThe69LinesEndsTheGameAndIsRecordedFromItsFirstCell) {
+    const struct Scan {
+        const char* name;
+        int first_column, last_column, first_row, last_row;  // where a line starts
+        int column_step, row_step;
+        int end_dx, end_dy;  // from the first centre to the fourth
+    } scans[] = {{"horizontal", 0, 3, 0, 5, 1, 0, 150, 0},
+                 {"vertical", 0, 6, 0, 2, 0, 1, 0, 150},
+                 {"diagonal down", 0, 3, 0, 2, 1, 1, 150, 150},
+                 {"diagonal up", 0, 3, 3, 5, 1, -1, 150, -150}};
+    int lines = 0;
+    for (const Scan& scan : scans)
+        for (int i = scan.first_column; i <= scan.last_column; ++i)
+            for (int j = scan.first_row; j <= scan.last_row; ++j) {
+                SCOPED_TRACE(testing::Message() << scan.name << " from (" << i << ", " << j << ")");
+                ++lines;
+                const int32_t line[4] = {50 * i + 50, 50 * j + 275, 50 * i + 50 + scan.end_dx,
+                                         50 * j + 275 + scan.end_dy};
+                for (int8_t owner : {CELL_HUMAN, CELL_CPU}) {
+                    game.game_board = Board{};
+                    for (int k = 0; k < 4; ++k)
+                        game.game_board.cells[cell_index(i + k * scan.column_step, j + k * scan.row_step)] = owner;
+                    const int8_t other = owner == CELL_HUMAN ? CELL_CPU : CELL_HUMAN;
+                    EXPECT_EQ(find_winning_line(other), 0);
+                    game.game_over = 0, game.human_won = 0, game.turn_marker = CELL_HUMAN;
+                    std::fill(std::begin(game.winning_line), std::end(game.winning_line), 0);
+                    const int32_t wins_before = game.human_wins;
+                    if (owner == CELL_HUMAN) {
+                        finish_human_turn();
+                        EXPECT_EQ(game.game_over, 1);
+                        EXPECT_EQ(game.human_won, 1);
+                        EXPECT_EQ(game.human_wins, wins_before + 1);
+                        EXPECT_EQ(discs_on_board(CELL_CPU), 0) << "no reply after a win";
+                    } else {
+                        EXPECT_EQ(find_winning_line(CELL_CPU), 1);
+                    }
+                    for (int k = 0; k < 4; ++k)
+                        EXPECT_EQ(game.winning_line[k], line[k]) << "value " << k;
+                }
+            }
+    EXPECT_EQ(lines, 69);
 }
 
 TEST_F(TurnSequenceTest, ScorePanelShowsCountsAndTruncatedPercentages) {

@@ -2,7 +2,9 @@
 // the device's 16-bit stereo 44.1 kHz output to a file in real time, so the
 // file's length is the audio clock and its samples are what the user hears.
 #include <SDL.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -11,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <future>
 #include <string>
 #include <thread>
 #include <vector>
@@ -102,12 +105,16 @@ Clock::time_point wait_for_render_past(FluidDevice& device, uint64_t frames) {
 // moment: it must then wait for the whole next buffer. It has to start in
 // that buffer, with nothing but silence before it, and that buffer has to
 // come within 30 ms. A busy machine can hold up the output thread for a
-// moment, so the best of a few tries counts; a buffer too large for the
+// moment, so the best of a few tries is judged; a buffer too large for the
 // 30 ms fails them all.
 TEST(FluidDevice, ANoteIsHeardWithinThirtyMillisecondsAndNotBefore) {
     constexpr int ATTEMPTS = 5;
-    auto best = std::chrono::milliseconds(1000);
-    for (int attempt = 1; attempt <= ATTEMPTS && best > std::chrono::milliseconds(MAX_ONSET_MS); ++attempt) {
+    constexpr long MAX_ONSET_FRAMES = MAX_ONSET_MS * FRAMES_PER_MS;
+    auto best_render = std::chrono::milliseconds(1000);
+    long best_onset = 1000 * FRAMES_PER_MS;  // frames of audio from sending the note to hearing it
+    for (int attempt = 1; attempt <= ATTEMPTS &&
+                          (best_render > std::chrono::milliseconds(MAX_ONSET_MS) || best_onset > MAX_ONSET_FRAMES);
+         ++attempt) {
         SCOPED_TRACE(attempt);
         DiskAudio audio;
         FluidDevice device(GM_SOUNDFONT_PATH);
@@ -129,11 +136,12 @@ TEST(FluidDevice, ANoteIsHeardWithinThirtyMillisecondsAndNotBefore) {
         const long onset = audio.first_sounding_frame();
         ASSERT_GE(onset, 0) << "the note was never heard";
         EXPECT_GE(uint64_t(onset), sent_at) << "sound before the note was sent";
-        EXPECT_LE(uint64_t(onset), sent_at + MAX_ONSET_MS * FRAMES_PER_MS)
-            << "the note came " << (onset - long(sent_at)) / FRAMES_PER_MS << " ms of audio after it was sent";
-        best = std::min(best, std::chrono::duration_cast<std::chrono::milliseconds>(rendered - sent));
+        best_onset = std::min(best_onset, onset - long(sent_at));
+        best_render = std::min(best_render, std::chrono::duration_cast<std::chrono::milliseconds>(rendered - sent));
     }
-    EXPECT_LE(best.count(), MAX_ONSET_MS) << "the output takes too long to render a note";
+    EXPECT_LE(best_onset, MAX_ONSET_FRAMES) << "at best the note came " << best_onset / FRAMES_PER_MS
+                                            << " ms of audio after it was sent";
+    EXPECT_LE(best_render.count(), MAX_ONSET_MS) << "the output takes too long to render a note";
 }
 
 // Once a short orchestra hit (about 1.2 s) and its tail have died away the
@@ -258,6 +266,40 @@ TEST(FluidDevice, FilesThatAreNoSoundfontCannotBeOpened) {
         }
     }
     // Nothing was opened, so nothing was played.
+    EXPECT_EQ(audio.frames(), 0u);
+}
+
+// Only a regular file can be a soundfont. A FIFO at the path, with nobody
+// writing, would hold up a plain open for ever: the device must answer at
+// once and stay closed. Should it hang, the test writes to the FIFO itself
+// to let it go, and fails.
+TEST(FluidDevice, PathsThatAreNoRegularFileCannotBeOpenedAndDoNotHang) {
+    DiskAudio audio;
+    const std::string fifo = scratch_path("fifo.sf2");
+    ASSERT_EQ(mkfifo(fifo.c_str(), 0600), 0);
+    const std::string folder = scratch_path("folder.sf2");
+    fs::create_directory(folder);
+    for (const std::string& path : {fifo, folder, std::string("/dev/zero")}) {
+        for (bool prepared : {false, true}) {
+            SCOPED_TRACE(path + (prepared ? ", prepared" : ", not prepared"));
+            FluidDevice device(path);
+            auto opened = std::async(std::launch::async, [&device, prepared] {
+                if (prepared) device.prepare();
+                return device.open();
+            });
+            if (opened.wait_for(DEADLINE) != std::future_status::ready) {
+                ADD_FAILURE() << "open still waits after " << DEADLINE.count() << " s";
+                const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+                if (writer >= 0) ::close(writer);
+            }
+            EXPECT_FALSE(opened.get());
+            EXPECT_FALSE(device.send(NOTE_ON_74));
+            EXPECT_FALSE(device.wait_until_loaded());
+            device.close();
+        }
+    }
+    fs::remove(fifo);
+    fs::remove(folder);
     EXPECT_EQ(audio.frames(), 0u);
 }
 
