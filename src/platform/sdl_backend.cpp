@@ -172,7 +172,6 @@ void stop_all() {
     s.video_ready = false;
     s.tick_pending = false;
     s.tick_held = false;
-    s.paint_pending = false;
     s.click_open = false;
 }
 

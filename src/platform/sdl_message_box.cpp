@@ -354,16 +354,7 @@ void handle_box_event(Box& b, XEvent& e) {
 void serve_game_window(Box& b) {
     SdlState& s = sdl_state();
     if (!s.video_ready) return;
-    SDL_PumpEvents();
-    SDL_Event e;
-    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_QUIT, SDL_WINDOWEVENT) > 0) {
-        if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-            s.paint_pending = false;
-            platform_offer_to_hook(EV_PAINT, 0, 0);
-        } else if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
-            platform_offer_to_hook(EV_CLOSE, 0, 0);
-        }
-    }
+    sdl_serve_window_requests();
     // A press on the game's window is someone looking for the box.
     if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONDOWN) > 0) {
         XRaiseWindow(b.display, b.window);
@@ -371,9 +362,6 @@ void serve_game_window(Box& b) {
     }
     SDL_FlushEvents(SDL_KEYDOWN, SDL_KEYMAPCHANGED);
     SDL_FlushEvents(SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL);
-    // Ticks are not the game's while the box is up; the next one may come.
-    if (s.tick_event != 0 && SDL_PeepEvents(&e, 1, SDL_GETEVENT, s.tick_event, s.tick_event) > 0)
-        s.tick_pending = false;
 }
 
 // Sleeps until either connection has something to read.
@@ -421,8 +409,7 @@ void sdl_message_box(const char* caption, const char* text) {
     // behind the box as the box appears.
     if (s.window) {
         XSync(s.x_display, False);
-        SDL_PumpEvents();
-        if (s.paint_pending) platform_offer_to_hook(EV_PAINT, 0, 0);
+        sdl_serve_window_requests();
     }
     Box box;
     if (!open_box(box, caption, text)) {

@@ -79,7 +79,7 @@ void set_icon() {
 
 void show_box() {
     say("box open");
-    show_message_box("Problème", "Aucun synthétiseur MIDI n'a pu être ouvert.");
+    show_message_box(probe::BOX_CAPTION, probe::BOX_TEXT);
     say("box closed");
 }
 
