@@ -707,6 +707,38 @@ TEST(PlatformMessageBox, SigtermWhileTheBoxIsUpLeavesNoWindowBehind) {
         << x->top_level_windows().size() << " windows left";
 }
 
+// SDL wakes its event loop by an event sent to the window, which may race
+// the window's closing at exit: the server's BadWindow then comes while the
+// platform shuts down, and must not turn a clean exit into a failure. Only
+// that error is let pass, and only from the closing on; any other still
+// ends the program, as Xlib does.
+TEST(PlatformExit, OnlyALateBadWindowFromASentEventLeavesTheExitClean) {
+    struct Case {
+        const char* request;
+        const char* when;
+        int status;
+    };
+    const Case cases[] = {{"send", "after", 0}, {"map", "after", 1}, {"send", "before", 1}};
+    const std::unique_ptr<XvfbSession> x = XvfbSession::start(SCREEN_WIDTH, SCREEN_HEIGHT);
+    ASSERT_TRUE(x);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.request) + " " + c.when);
+        ChildProcess::Options options;
+        options.merge_stderr = true;
+        ChildProcess probe = x->spawn({PLATFORM_PROBE_PATH, "x-error", c.request, c.when}, options);
+        ASSERT_TRUE(probe.wait_for_line_starting("paint")) << probe.transcript();
+        x->tap_key(XK_Escape);
+        const std::optional<int> status = probe.wait_exit();
+        ASSERT_TRUE(status) << probe.transcript();
+        while (probe.read_line(Millis{100})) {}
+        ASSERT_TRUE(WIFEXITED(*status)) << probe.transcript();
+        EXPECT_EQ(WEXITSTATUS(*status), c.status) << probe.transcript();
+        const std::string said = probe.transcript();
+        EXPECT_EQ(said.find("ended") != std::string::npos, c.status == 0) << said;
+        EXPECT_EQ(said.find("X Error of failed request:  BadWindow") != std::string::npos, c.status != 0) << said;
+    }
+}
+
 // Without a display the program ends at once, silently, with exit code 0.
 TEST(PlatformWithoutDisplay, EndsSilentlyWithExitCodeZero) {
     // A display number that no server answers on.
