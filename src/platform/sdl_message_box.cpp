@@ -55,16 +55,19 @@ struct Box {
 // ----------------------------------------------------------------------------
 // Errors on the box's connection end neither the game nor the box. A focus
 // change can fail for reasons of the window manager's (a window it has just
-// taken away): nothing is lost. Any other error is the box failing to make
-// or draw itself; the first one is kept, to be said once.
+// taken away): nothing is lost. Any other error is the box failing to make,
+// describe or draw itself; the first one is kept, to be said once.
 
 Display* box_display = nullptr;
 XErrorHandler earlier_handler = nullptr;
 char box_error[160] = "";
+bool box_unmade = false;  // its window or its drawing context could not be made
 
 int on_x_error(Display* display, XErrorEvent* error) {
     if (display != box_display) return earlier_handler != nullptr ? earlier_handler(display, error) : 0;
-    if (error->request_code == X_SetInputFocus || box_error[0] != 0) return 0;
+    if (error->request_code == X_SetInputFocus) return 0;
+    if (error->request_code == X_CreateWindow || error->request_code == X_CreateGC) box_unmade = true;
+    if (box_error[0] != 0) return 0;
     char text[100] = "";
     XGetErrorText(display, error->error_code, text, sizeof text);
     std::snprintf(box_error, sizeof box_error, "X error %s on request %d", text, int(error->request_code));
@@ -289,6 +292,7 @@ const char* open_box(Box& b, const char* caption, const char* text) {
     if (b.display == nullptr) return "";
     box_display = b.display;
     box_error[0] = 0;
+    box_unmade = false;
     earlier_handler = XSetErrorHandler(on_x_error);
     Display* d = b.display;
     const int screen = DefaultScreen(d);
@@ -318,9 +322,11 @@ const char* open_box(Box& b, const char* caption, const char* text) {
                                unsigned(b.picture.width), unsigned(b.picture.height), 32, 0);
     if (b.image == nullptr) std::free(data);
     XSync(d, False);
-    if (b.image == nullptr || box_error[0] != 0) {
+    // Without its window, its drawing context or its image the box would
+    // show nothing; a hint that did not take is said once the box is up.
+    if (b.image == nullptr || box_unmade) {
         static char why[sizeof box_error];
-        std::snprintf(why, sizeof why, "%s", box_error[0] != 0 ? box_error : "no image for its picture");
+        std::snprintf(why, sizeof why, "%s", box_unmade ? box_error : "no image for its picture");
         close_box(b);
         return why;
     }
