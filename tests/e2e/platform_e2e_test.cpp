@@ -200,9 +200,7 @@ TEST_F(PlatformProbe, PressesPairIntoDoubleClicksByTheirTimeAndPlace) {
         {"three quick presses", {{}, {}, {}}, {DOWN, DOUBLE, DOWN}},
         {"four quick presses", {{}, {}, {}, {}}, {DOWN, DOUBLE, DOWN, DOUBLE}},
         {"two quick presses without a server time", {{0, 0, {}, true}, {0, 0, {}, true}}, {DOWN, DOWN}},
-        {"a press without a server time, then two quick ones",
-         {{0, 0, {}, true}, {}, {}},
-         {DOWN, DOWN, DOUBLE}},
+        {"a press without a server time, then two quick ones", {{0, 0, {}, true}, {}, {}}, {DOWN, DOWN, DOUBLE}},
     };
     // Each case at a place of its own in the zone (presses elsewhere drag),
     // too far from the last for any pair across two cases.

@@ -420,8 +420,7 @@ void XvfbSession::clicks(const std::vector<Click>& clicks) {
         e.xbutton.root = DefaultRootWindow(display_);
         e.xbutton.time = CurrentTime;
         Window child = 0;
-        XTranslateCoordinates(display_, e.xbutton.root, e.xbutton.window, c.x, c.y, &e.xbutton.x, &e.xbutton.y,
-                              &child);
+        XTranslateCoordinates(display_, e.xbutton.root, e.xbutton.window, c.x, c.y, &e.xbutton.x, &e.xbutton.y, &child);
         e.xbutton.x_root = c.x;
         e.xbutton.y_root = c.y;
         e.xbutton.button = Button1;
@@ -630,10 +629,9 @@ void XvfbSession::cover(const Rect& area, uint32_t rgb) {
     XSetWindowAttributes attributes{};
     attributes.override_redirect = True;
     attributes.background_pixel = rgb & 0x00FFFFFFu;  // a 24-bit TrueColor screen, as set_root_colour
-    const Window cover =
-        XCreateWindow(display_, DefaultRootWindow(display_), area.x, area.y, unsigned(area.width),
-                      unsigned(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
-                      CWOverrideRedirect | CWBackPixel, &attributes);
+    const Window cover = XCreateWindow(display_, DefaultRootWindow(display_), area.x, area.y, unsigned(area.width),
+                                       unsigned(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                       CWOverrideRedirect | CWBackPixel, &attributes);
     XMapRaised(display_, cover);
     sync();
     const int px = std::clamp(area.x + area.width / 2, 0, width_ - 1);
