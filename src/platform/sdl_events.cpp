@@ -17,7 +17,7 @@ constexpr int32_t EV_MBUTTON_UP = 0x0208;
 constexpr int32_t EV_MBUTTON_DBLCLK = 0x0209;
 constexpr int32_t EV_MOUSE_WHEEL = 0x020A;
 
-// Button state flags carried by mouse events, as the reference system does.
+// Button state flags carried by mouse events: the buttons held at the time.
 constexpr intptr_t MK_LBUTTON = 0x01;
 constexpr intptr_t MK_RBUTTON = 0x02;
 constexpr intptr_t MK_MBUTTON = 0x10;
