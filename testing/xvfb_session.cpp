@@ -15,6 +15,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -402,6 +403,36 @@ void XvfbSession::double_click(int x, int y) {
     sync();
 }
 
+void XvfbSession::clicks(const std::vector<Click>& clicks) {
+    for (const Click& c : clicks) {
+        // XTEST's delay holds this request and every later one back in the
+        // server, which stamps the press once it takes it.
+        XTestFakeMotionEvent(display_, DefaultScreen(display_), c.x, c.y, static_cast<unsigned long>(c.gap.count()));
+        if (c.sent_to == 0) {
+            XTestFakeButtonEvent(display_, 1, True, CurrentTime);
+            XTestFakeButtonEvent(display_, 1, False, CurrentTime);
+            continue;
+        }
+        XEvent e{};
+        e.xbutton.type = ButtonPress;
+        e.xbutton.display = display_;
+        e.xbutton.window = Window(c.sent_to);
+        e.xbutton.root = DefaultRootWindow(display_);
+        e.xbutton.time = CurrentTime;
+        Window child = 0;
+        XTranslateCoordinates(display_, e.xbutton.root, e.xbutton.window, c.x, c.y, &e.xbutton.x, &e.xbutton.y, &child);
+        e.xbutton.x_root = c.x;
+        e.xbutton.y_root = c.y;
+        e.xbutton.button = Button1;
+        e.xbutton.same_screen = True;
+        XSendEvent(display_, e.xbutton.window, True, ButtonPressMask, &e);
+        e.xbutton.type = ButtonRelease;
+        e.xbutton.state = Button1Mask;
+        XSendEvent(display_, e.xbutton.window, True, ButtonReleaseMask, &e);
+    }
+    sync();
+}
+
 void XvfbSession::click_after(Millis gap, int button) {
     // XTEST's delay holds our requests back in the server itself, which
     // stamps the press when it finally takes it.
@@ -591,6 +622,23 @@ XWindowId XvfbSession::input_focus() {
 
 void XvfbSession::expose(XWindowId window) {
     XClearArea(display_, Window(window), 0, 0, 0, 0, True);
+    sync();
+}
+
+void XvfbSession::cover(const Rect& area, uint32_t rgb) {
+    XSetWindowAttributes attributes{};
+    attributes.override_redirect = True;
+    attributes.background_pixel = rgb & 0x00FFFFFFu;  // a 24-bit TrueColor screen, as set_root_colour
+    const Window cover = XCreateWindow(display_, DefaultRootWindow(display_), area.x, area.y, unsigned(area.width),
+                                       unsigned(area.height), 0, CopyFromParent, InputOutput, CopyFromParent,
+                                       CWOverrideRedirect | CWBackPixel, &attributes);
+    XMapRaised(display_, cover);
+    sync();
+    const int px = std::clamp(area.x + area.width / 2, 0, width_ - 1);
+    const int py = std::clamp(area.y + area.height / 2, 0, height_ - 1);
+    wait_until([&] { return pixel(px, py) == (rgb & 0x00FFFFFFu); });
+    XUnmapWindow(display_, cover);
+    XDestroyWindow(display_, cover);
     sync();
 }
 

@@ -151,6 +151,17 @@ public:
     void release_button(int button = 1);
     void click(int x, int y, int button = 1);
     void double_click(int x, int y);
+    // Clicks of button 1, all sent in one batch, each at its screen point.
+    // The server takes each `gap` after the one before (a few ms for no
+    // gap, whatever load the machine is under). A click with `sent_to` is
+    // made with XSendEvent to that window, as some tools make clicks: the
+    // pointer still moves there, but its events carry no server time (0).
+    struct Click {
+        int x = 0, y = 0;
+        Millis gap{0};
+        XWindowId sent_to = 0;
+    };
+    void clicks(const std::vector<Click>& clicks);
     // A click where the pointer is, whose press the server takes `gap`
     // after the input sent before it: the events carry server times that far
     // apart, whenever the program under test gets to read them.
@@ -187,6 +198,11 @@ public:
     // What the server does when a window's picture is lost: its owner
     // gets an Expose for the whole of it.
     void expose(XWindowId window);
+    // A window of this colour over `area` (override-redirect: no window
+    // manager is asked, as for a tooltip or a menu), mapped until the screen
+    // shows it, then taken away: what it hid must be drawn again by its
+    // owners.
+    void cover(const Rect& area, uint32_t rgb);
     // Moves a window the way a window manager would, without one.
     void move_window(XWindowId window, int x, int y);
     // The windows directly under the root, mapped or not.

@@ -409,22 +409,40 @@ TEST(GameWithoutDisplay, EndsSilentlyWithExitCodeZero) {
 }
 
 // An 8-bit display: SDL has no surface for the window there. The game must
-// not sit invisible taking clicks; it says why once and fails.
+// not sit invisible taking clicks; it says why once and fails. Without
+// sound, the box that would say so cannot show its words in a palette of
+// colour indices either: it says them on standard error instead of sitting
+// there blank.
 TEST(GameOnADisplayItCannotDrawOn, SaysWhyOnceAndEndsWithAFailureCode) {
-    auto x = e2e::XvfbSession::start(400, 600, 8);
-    ASSERT_TRUE(x);
-    e2e::ChildProcess::Options options;
-    options.set_env = {{"SDL_AUDIODRIVER", "dummy"}};
-    options.merge_stderr = true;
-    e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
-    const auto status = game.wait_exit();
-    ASSERT_TRUE(status) << "still running with nothing to show";
-    ASSERT_TRUE(WIFEXITED(*status));
-    EXPECT_NE(WEXITSTATUS(*status), 0);
-    while (game.read_line(e2e::Millis{100})) {}
-    ASSERT_EQ(game.lines().size(), 1u) << game.transcript();
-    EXPECT_EQ(game.lines()[0].rfind("colonnade4: cannot show the game's picture on this display: ", 0), 0u)
-        << game.lines()[0];
+    struct Setup {
+        const char* name;
+        std::vector<std::pair<std::string, std::string>> env;
+        std::vector<std::string> line_starts;
+    };
+    const std::string cannot_show = "colonnade4: cannot show the game's picture on this display: ";
+    const Setup setups[] = {
+        {"with sound", {{"SDL_AUDIODRIVER", "dummy"}}, {cannot_show}},
+        {"without sound",
+         {{"SDL_AUDIODRIVER", "alsa"}, {"ALSA_CONFIG_PATH", "/dev/null"}},
+         {cannot_show, "Problème: Impossible d'ouvrir le périphérique MIDI"}},
+    };
+    for (const Setup& setup : setups) {
+        SCOPED_TRACE(setup.name);
+        auto x = e2e::XvfbSession::start(400, 600, 8);
+        ASSERT_TRUE(x);
+        e2e::ChildProcess::Options options;
+        options.set_env = setup.env;
+        options.merge_stderr = true;
+        e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
+        const auto status = game.wait_exit();
+        ASSERT_TRUE(status) << "still running with nothing to show";
+        ASSERT_TRUE(WIFEXITED(*status));
+        EXPECT_NE(WEXITSTATUS(*status), 0);
+        while (game.read_line(e2e::Millis{100})) {}
+        ASSERT_EQ(game.lines().size(), setup.line_starts.size()) << game.transcript();
+        for (size_t i = 0; i < setup.line_starts.size(); ++i)
+            EXPECT_EQ(game.lines()[i].rfind(setup.line_starts[i], 0), 0u) << game.lines()[i];
+    }
 }
 
 // A high-resolution screen: 3840 x 2160 with the desktop's scale in the

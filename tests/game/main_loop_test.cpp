@@ -3,6 +3,7 @@
 #include "game_fixture.h"
 
 #include "game/hot_zones.h"
+#include "platform/random.h"
 #include "platform/record_list.h"
 #include "rules/search.h"
 #include "sound/midi.h"

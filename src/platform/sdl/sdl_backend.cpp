@@ -4,6 +4,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -25,15 +26,17 @@ namespace {
 
 // SDL wakes its waiting event loop by an X event sent to the window on a
 // connection of its own; one that races the window's closing at exit
-// reaches a window already gone, and the server's complaint, whenever SDL
-// next reads that connection, would end a clean exit with an error (seen
-// about once in a hundred exits on a loaded machine). Nothing is lost by
-// it: from the window's closing on it is let pass; any other error ends the
-// game as before.
+// reaches a window already gone, and the server's complaint comes while
+// SDL_Quit closes that connection. SDL puts back the X error handler it
+// found when it started, so ours is installed before SDL starts: from the
+// window's closing on it lets that one complaint pass (nothing is lost by
+// it); any other error, and that one before, goes to the handler we found,
+// Xlib's own, which ends the program as before.
 XErrorHandler earlier_x_error_handler = nullptr;
+std::atomic<bool> window_closing{false};  // errors may be read on any thread that reads X
 
-int on_x_error_at_exit(Display* display, XErrorEvent* error) {
-    if (error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
+int on_x_error(Display* display, XErrorEvent* error) {
+    if (window_closing && error->error_code == BadWindow && error->request_code == X_SendEvent) return 0;
     return earlier_x_error_handler != nullptr ? earlier_x_error_handler(display, error) : 0;
 }
 
@@ -61,6 +64,10 @@ bool start_video() {
     // part of SDL's start. An empty table serves keys just as well. Set
     // while the process has one thread, as changing the environment must be.
     setenv("XCOMPOSEFILE", "/dev/null", 1);
+    window_closing = false;
+    // Once only: SDL may have put ours back from an earlier start.
+    const XErrorHandler found = XSetErrorHandler(on_x_error);
+    if (found != on_x_error) earlier_x_error_handler = found;
     // Video alone first: its start may fork (D-Bus launching its daemon),
     // which is safe only while this is the process's one thread. SDL would
     // start the timer's thread before the video, so the timer comes after.
@@ -162,18 +169,16 @@ void sleep_for_us(uint64_t us) {
 
 void stop_all() {
     SdlState& s = sdl_state();
-    if (s.video_ready) earlier_x_error_handler = XSetErrorHandler(on_x_error_at_exit);
+    window_closing = true;
     sdl_stop_timer();
     sdl_close_window();
     if (s.video_ready) {
         SDL_SetEventFilter(nullptr, nullptr);
         SDL_Quit();
-        XSetErrorHandler(earlier_x_error_handler);
     }
     s.video_ready = false;
     s.tick_pending = false;
     s.tick_held = false;
-    s.paint_pending = false;
     s.click_open = false;
 }
 

@@ -17,7 +17,7 @@ constexpr int32_t EV_MBUTTON_UP = 0x0208;
 constexpr int32_t EV_MBUTTON_DBLCLK = 0x0209;
 constexpr int32_t EV_MOUSE_WHEEL = 0x020A;
 
-// Button state flags carried in the first parameter of mouse events.
+// Button state flags carried by mouse events: the buttons held at the time.
 constexpr intptr_t MK_LBUTTON = 0x01;
 constexpr intptr_t MK_RBUTTON = 0x02;
 constexpr intptr_t MK_MBUTTON = 0x10;
@@ -128,10 +128,7 @@ BackendEvent map_event(const SDL_Event& e) {
     case SDL_QUIT: return {EV_CLOSE, 0, 0};
     case SDL_WINDOWEVENT:
         if (e.window.event == SDL_WINDOWEVENT_CLOSE) return {EV_CLOSE, 0, 0};
-        if (e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-            sdl_state().paint_pending = false;
-            return {EV_PAINT, 0, 0};
-        }
+        if (e.window.event == SDL_WINDOWEVENT_EXPOSED) return {EV_PAINT, 0, 0};
         return {};
     default: return {};
     }
@@ -148,13 +145,17 @@ constexpr int DOUBLE_CLICK_DISTANCE = 4;
 // tune) makes a quick double click two presses and two slow presses a
 // double click. Every press is judged as it enters SDL's queue, in order.
 // Server times are 32-bit milliseconds that wrap; their difference does not.
+// A press stamped 0 (CurrentTime) was sent by a program, not made by the
+// server: it has no time to be measured by, so it neither closes a pair
+// nor opens one, however quick it came.
 bool judge_press(SdlState& s, const XButtonEvent& press) {
-    const bool double_click = s.click_open && press.button == s.click_button &&
+    const bool stamped = press.time != CurrentTime;
+    const bool double_click = stamped && s.click_open && press.button == s.click_button &&
                               uint32_t(press.time - s.click_time) < DOUBLE_CLICK_MS &&
                               std::abs(press.x_root - s.click_x) <= DOUBLE_CLICK_DISTANCE &&
                               std::abs(press.y_root - s.click_y) <= DOUBLE_CLICK_DISTANCE;
     // A double click closes its pair: the next press starts a new one.
-    s.click_open = !double_click;
+    s.click_open = stamped && !double_click;
     s.click_button = press.button;
     s.click_time = press.time;
     s.click_x = press.x_root;
@@ -165,8 +166,9 @@ bool judge_press(SdlState& s, const XButtonEvent& press) {
 // Runs as each event enters the queue (on the game's thread, while SDL reads
 // the X connection; the timer thread only ever passes ticks through here).
 //
-// A repaint request joins the one already waiting: the game draws the whole
-// picture each time, so one repaint answers any number of exposures.
+// Repaint requests pass untouched: SDL itself lets a new one replace the one
+// still queued, so the queue never holds two, and any we dropped here would
+// leave a lost picture unrepainted.
 //
 // Num Lock: SDL's own copy of it follows only the Num Lock presses that SDL
 // saw itself, and asking the server when the key is handled is too late for
@@ -179,9 +181,6 @@ bool judge_press(SdlState& s, const XButtonEvent& press) {
 int SDLCALL filter_event(void*, SDL_Event* e) {
     SdlState& s = sdl_state();
     switch (e->type) {
-    case SDL_WINDOWEVENT:
-        if (e->window.event == SDL_WINDOWEVENT_EXPOSED) return s.paint_pending.exchange(true) ? 0 : 1;
-        return 1;
     case SDL_SYSWMEVENT:
         if (e->syswm.msg && e->syswm.msg->subsystem == SDL_SYSWM_X11) {
             const XEvent& x = e->syswm.msg->msg.x11.event;
@@ -228,7 +227,6 @@ void sdl_prepare_events() {
     s.tick_event = SDL_RegisterEvents(1);
     s.tick_pending = false;
     s.tick_held = false;
-    s.paint_pending = false;
     SDL_SetEventFilter(filter_event, nullptr);
     SDL_EventState(SDL_SYSWMEVENT, SDL_ENABLE);
 }
@@ -282,22 +280,38 @@ void sdl_stop_timer() {
     s.timer_running = false;
 }
 
-void sdl_pump_modal(int wait_ms) {
+// The one rule of every modal loop (the drag's, the message box's): the
+// game's wait_event is not running, yet the window keeps its picture and
+// takes a close request for later. Ticks are not the game's meanwhile; the
+// next one may come.
+void sdl_serve_modal(const SDL_Event& e) {
     SdlState& s = sdl_state();
+    if (s.tick_event != 0 && e.type == s.tick_event) {
+        s.tick_held = false;
+        s.tick_pending = false;
+    } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED) {
+        platform_offer_to_hook(EV_PAINT, 0, 0);
+    } else if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
+        // The window takes a close request whoever dispatches it; the game
+        // hears of it at its next wait.
+        platform_offer_to_hook(EV_CLOSE, 0, 0);
+    }
+}
+
+void sdl_serve_window_requests() {
+    SdlState& s = sdl_state();
+    if (!s.video_ready) return;
+    SDL_PumpEvents();
+    SDL_Event e;
+    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_QUIT, SDL_WINDOWEVENT) > 0)
+        sdl_serve_modal(e);
+    if (s.tick_event != 0 && SDL_PeepEvents(&e, 1, SDL_GETEVENT, s.tick_event, s.tick_event) > 0) sdl_serve_modal(e);
+}
+
+void sdl_pump_modal(int wait_ms) {
     SDL_Event e;
     if (!SDL_WaitEventTimeout(&e, wait_ms)) return;
     do {
-        if (s.tick_event != 0 && e.type == s.tick_event) {
-            // Ticks of a modal loop are not the game's; let the next one come.
-            s.tick_held = false;
-            s.tick_pending = false;
-        } else if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-            s.paint_pending = false;
-            platform_offer_to_hook(EV_PAINT, 0, 0);
-        } else if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
-            // The window takes a close request whoever dispatches it; the
-            // game hears of it at its next wait.
-            platform_offer_to_hook(EV_CLOSE, 0, 0);
-        }
+        sdl_serve_modal(e);
     } while (SDL_PollEvent(&e));
 }

@@ -10,6 +10,7 @@
 // its loop can wait on both connections: the box's for its own events,
 // SDL's to keep serving the game's window behind it.
 #include <X11/Xatom.h>
+#include <X11/Xproto.h>
 #include <X11/Xutil.h>
 #include <X11/keysym.h>
 #include <poll.h>
@@ -52,16 +53,34 @@ struct Box {
 };
 
 // ----------------------------------------------------------------------------
-// Errors on the box's connection (a focus change on a window the window
-// manager has just taken away) are no reason to end the game; others go to
-// whoever handled them before.
+// Errors on the box's connection end neither the game nor the box. A focus
+// change can fail for reasons of the window manager's (a window it has just
+// taken away): nothing is lost. Any other error is the box failing to make,
+// describe or draw itself; the first one is kept, to be said once.
 
 Display* box_display = nullptr;
 XErrorHandler earlier_handler = nullptr;
+char box_error[160] = "";
+bool box_unmade = false;  // its window or its drawing context could not be made
 
 int on_x_error(Display* display, XErrorEvent* error) {
-    if (display == box_display) return 0;
-    return earlier_handler != nullptr ? earlier_handler(display, error) : 0;
+    if (display != box_display) return earlier_handler != nullptr ? earlier_handler(display, error) : 0;
+    if (error->request_code == X_SetInputFocus) return 0;
+    if (error->request_code == X_CreateWindow || error->request_code == X_CreateGC) box_unmade = true;
+    if (box_error[0] != 0) return 0;
+    char text[100] = "";
+    XGetErrorText(display, error->error_code, text, sizeof text);
+    std::snprintf(box_error, sizeof box_error, "X error %s on request %d", text, int(error->request_code));
+    return 0;
+}
+
+// The words on standard error, when the box cannot show them; `why` in
+// brackets when there is more to say than that.
+void say_instead(const char* caption, const char* text, const char* why) {
+    if (why != nullptr && why[0] != 0)
+        std::fprintf(stderr, "%s: %s (the box could not show this: %s)\n", caption, text, why);
+    else
+        std::fprintf(stderr, "%s: %s\n", caption, text);
 }
 
 // ----------------------------------------------------------------------------
@@ -256,14 +275,35 @@ void show_picture(Box& b) {
     XPutImage(b.display, b.window, b.gc, b.image, 0, 0, 0, 0, unsigned(b.picture.width), unsigned(b.picture.height));
 }
 
-bool open_box(Box& b, const char* caption, const char* text) {
+void close_box(Box& b) {
+    if (b.image != nullptr) XDestroyImage(b.image);  // frees its pixels too
+    if (b.gc != nullptr) XFreeGC(b.display, b.gc);
+    if (b.window != 0) XDestroyWindow(b.display, b.window);
+    XCloseDisplay(b.display);
+    XSetErrorHandler(earlier_handler);
+    box_display = nullptr;
+    b = Box{};
+}
+
+// Makes the box, and shows it only once all it needs is there: nullptr
+// then, else why it cannot be shown ("" without a display to show it on).
+const char* open_box(Box& b, const char* caption, const char* text) {
     SdlState& s = sdl_state();
     b.display = XOpenDisplay(s.x_display != nullptr ? DisplayString(s.x_display) : nullptr);
-    if (b.display == nullptr) return false;
+    if (b.display == nullptr) return "";
     box_display = b.display;
+    box_error[0] = 0;
+    box_unmade = false;
     earlier_handler = XSetErrorHandler(on_x_error);
     Display* d = b.display;
     const int screen = DefaultScreen(d);
+    // The picture is written as colour masks; a display whose pixels are
+    // palette indices would show it blank.
+    const Visual* visual = DefaultVisual(d, screen);
+    if (visual->c_class != TrueColor && visual->c_class != DirectColor) {
+        close_box(b);
+        return "the display has no true colours";
+    }
     b.picture = lay_out_message_box(text, s.window != nullptr ? s.scale : 1);
 
     XSetWindowAttributes attributes{};
@@ -278,22 +318,22 @@ bool open_box(Box& b, const char* caption, const char* text) {
     b.gc = XCreateGC(d, b.window, 0, nullptr);
     const int depth = DefaultDepth(d, screen);
     char* data = static_cast<char*>(std::calloc(size_t(b.picture.width) * size_t(b.picture.height), 4));
-    b.image = XCreateImage(d, DefaultVisual(d, screen), unsigned(depth), ZPixmap, 0, data, unsigned(b.picture.width),
-                           unsigned(b.picture.height), 32, 0);
+    if (data != nullptr)
+        b.image = XCreateImage(d, DefaultVisual(d, screen), unsigned(depth), ZPixmap, 0, data,
+                               unsigned(b.picture.width), unsigned(b.picture.height), 32, 0);
     if (b.image == nullptr) std::free(data);
+    XSync(d, False);
+    // Without its window, its drawing context or its image the box would
+    // show nothing; a hint that did not take is said once the box is up.
+    if (b.image == nullptr || box_unmade) {
+        static char why[sizeof box_error];
+        std::snprintf(why, sizeof why, "%s", box_unmade ? box_error : "no image for its picture");
+        close_box(b);
+        return why;
+    }
     XMapRaised(d, b.window);
     XFlush(d);
-    return true;
-}
-
-void close_box(Box& b) {
-    if (b.image != nullptr) XDestroyImage(b.image);  // frees its pixels too
-    if (b.gc != nullptr) XFreeGC(b.display, b.gc);
-    XDestroyWindow(b.display, b.window);
-    XCloseDisplay(b.display);
-    XSetErrorHandler(earlier_handler);
-    box_display = nullptr;
-    b = Box{};
+    return nullptr;
 }
 
 void set_look(Box& b, OkLook look) {
@@ -355,16 +395,7 @@ void handle_box_event(Box& b, XEvent& e) {
 void serve_game_window(Box& b) {
     SdlState& s = sdl_state();
     if (!s.video_ready) return;
-    SDL_PumpEvents();
-    SDL_Event e;
-    while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_QUIT, SDL_WINDOWEVENT) > 0) {
-        if (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_EXPOSED) {
-            s.paint_pending = false;
-            platform_offer_to_hook(EV_PAINT, 0, 0);
-        } else if (e.type == SDL_QUIT || (e.type == SDL_WINDOWEVENT && e.window.event == SDL_WINDOWEVENT_CLOSE)) {
-            platform_offer_to_hook(EV_CLOSE, 0, 0);
-        }
-    }
+    sdl_serve_window_requests();
     // A press on the game's window is someone looking for the box.
     if (SDL_PeepEvents(nullptr, 0, SDL_PEEKEVENT, SDL_MOUSEBUTTONDOWN, SDL_MOUSEBUTTONDOWN) > 0) {
         XRaiseWindow(b.display, b.window);
@@ -372,9 +403,6 @@ void serve_game_window(Box& b) {
     }
     SDL_FlushEvents(SDL_KEYDOWN, SDL_KEYMAPCHANGED);
     SDL_FlushEvents(SDL_MOUSEBUTTONDOWN, SDL_MOUSEWHEEL);
-    // Ticks are not the game's while the box is up; the next one may come.
-    if (s.tick_event != 0 && SDL_PeepEvents(&e, 1, SDL_GETEVENT, s.tick_event, s.tick_event) > 0)
-        s.tick_pending = false;
 }
 
 // Sleeps until either connection has something to read.
@@ -387,8 +415,15 @@ void wait_for_events(Box& b) {
     poll(fds, game ? 2 : 1, WAIT_SLICE_MS);
 }
 
-void run_box(Box& b) {
+// An error that comes once the box is up (a picture the server would not
+// take) is said once, with the words, and the box stays to be answered.
+void run_box(Box& b, const char* caption, const char* text) {
+    bool said = false;
     while (!b.closed) {
+        if (!said && box_error[0] != 0) {
+            say_instead(caption, text, box_error);
+            said = true;
+        }
         while (!b.closed && XPending(b.display) > 0) {
             XEvent e;
             XNextEvent(b.display, &e);
@@ -422,21 +457,20 @@ void sdl_message_box(const char* caption, const char* text) {
     // behind the box as the box appears.
     if (s.window) {
         XSync(s.x_display, False);
-        SDL_PumpEvents();
-        if (s.paint_pending) platform_offer_to_hook(EV_PAINT, 0, 0);
+        sdl_serve_window_requests();
     }
     Box box;
-    if (!open_box(box, caption, text)) {
-        // No display to show it on: the words still reach whoever runs us.
-        std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (const char* why = open_box(box, caption, text)) {
+        // No box: the words still reach whoever runs us.
+        say_instead(caption, text, why);
         return;
     }
     // Without any font the box can say nothing; standard error says it.
-    if (!box.picture.has_font) std::fprintf(stderr, "%s: %s\n", caption, text);
+    if (!box.picture.has_font) say_instead(caption, text, nullptr);
     ::Window earlier_focus = 0;
     int earlier_revert = RevertToParent;
     XGetInputFocus(box.display, &earlier_focus, &earlier_revert);
-    run_box(box);
+    run_box(box, caption, text);
     XUnmapWindow(box.display, box.window);
     give_focus_back(box.display, earlier_focus, earlier_revert, box.window);
     XSync(box.display, False);

@@ -49,9 +49,6 @@ struct SdlState {
     std::mutex timer_lock;
     bool timer_running = false;
 
-    // Repaint requests are merged: one stays queued until it is reported.
-    std::atomic<bool> paint_pending{false};
-
     // Num Lock's modifier bit on this keyboard, and the modifier bits of the
     // X key event that SDL is turning into a key event right now.
     unsigned int num_lock_mask = 0;
@@ -96,13 +93,20 @@ bool sdl_pointer(int* x, int* y);
 void sdl_close_window();
 
 // sdl_events.cpp
-void sdl_prepare_events();  // after SDL_Init: tick event type, paint merging
+void sdl_prepare_events();  // after SDL_Init: tick event type, event filter
 BackendEvent sdl_next_event();
 void sdl_start_timer(int period_ms);
 void sdl_stop_timer();
-// For the drag loop: waits up to wait_ms for events, hands repaint and
-// close requests to the window's own handling and drops everything else,
-// as the system's own move loop does.
+// What a modal loop does with one event of the game's window: a repaint
+// request reaches the hook, a close request is kept for the game's next
+// wait, a tick lets the next one come; anything else is dropped.
+void sdl_serve_modal(const SDL_Event& e);
+// For the message box's loop: serves the window's repaint and close
+// requests and the tick now queued, by that same rule, and leaves input
+// queued.
+void sdl_serve_window_requests();
+// For the drag loop: waits up to wait_ms for events and serves them all by
+// that rule, as the system's own move loop does.
 void sdl_pump_modal(int wait_ms);
 
 // sdl_icon.cpp

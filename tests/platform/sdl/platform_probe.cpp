@@ -13,15 +13,25 @@
 //     tick-after-busy 3 ms                    the first ticks after it, in ms since it ended
 //     cursor hand / cursor arrow              the pointer shape was set (keys H and A)
 //     bye                                     Escape: the probe ends with exit code 0
+//     ended                                   the platform is shut down
 //
 // With the argument "box-at-start" the probe shows its message box right
 // after showing the window, before it reads any event, as the game does when
 // it has no sound.
 //
+// With the arguments "x-error send|map before|after" Escape makes the X
+// server answer a request on a window that no longer exists, on a
+// connection of the probe's own, either just before the platform shuts down
+// or just after: an XSendEvent to it (what SDL's wake-up does when it races
+// the window's closing) or an XMapWindow.
+//
 // Key B keeps the probe busy, reading no events, until the pointer rests on
 // the client point (150, 450), then half a second more: events and ticks that come
 // meanwhile wait in the queue.
+#include <X11/Xlib.h>
+
 #include <cstdio>
+#include <cstring>
 #include <string>
 
 #include "platform/backend.h"
@@ -80,7 +90,7 @@ void set_icon() {
 
 void show_box() {
     say("box open");
-    show_message_box("Problème", "Aucun synthétiseur MIDI n'a pu être ouvert.");
+    show_message_box(probe::BOX_CAPTION, probe::BOX_TEXT);
     say("box closed");
 }
 
@@ -92,10 +102,31 @@ void busy_spell() {
     say("busy done");
 }
 
+void provoke_bad_window(bool send) {
+    Display* d = XOpenDisplay(nullptr);
+    if (d == nullptr) return;
+    const ::Window gone = XCreateSimpleWindow(d, DefaultRootWindow(d), 0, 0, 1, 1, 0, 0, 0);
+    XDestroyWindow(d, gone);
+    if (send) {
+        XEvent e{};
+        e.xclient.type = ClientMessage;
+        e.xclient.window = gone;
+        e.xclient.format = 32;
+        XSendEvent(d, gone, False, NoEventMask, &e);
+    } else {
+        XMapWindow(d, gone);
+    }
+    XSync(d, False);
+    XCloseDisplay(d);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     const bool box_at_start = argc > 1 && std::string(argv[1]) == "box-at-start";
+    const bool x_error = argc > 3 && std::string(argv[1]) == "x-error";
+    const bool error_by_send = x_error && std::strcmp(argv[2], "send") == 0;
+    const bool error_before = x_error && std::strcmp(argv[3], "before") == 0;
     init_platform(sdl_backend());
     if (!init_screen_system()) {
         shutdown_platform();
@@ -134,8 +165,11 @@ int main(int argc, char** argv) {
         std::fflush(stdout);
 
         if (code == EV_KEY_DOWN && key == KEY_ESCAPE) {
+            if (x_error && error_before) provoke_bad_window(error_by_send);
             say("bye");
             shutdown_platform();
+            if (x_error && !error_before) provoke_bad_window(error_by_send);
+            say("ended");
             return 0;
         }
         if (code == EV_KEY_DOWN && key == KEY_M) {

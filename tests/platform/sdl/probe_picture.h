@@ -25,6 +25,10 @@ constexpr Box BOXES[] = {
     ZONE,
 };
 
+// The probe's message box (key M): its caption and its words.
+constexpr const char* BOX_CAPTION = "Problème";
+constexpr const char* BOX_TEXT = "Aucun synthétiseur MIDI n'a pu être ouvert.";
+
 inline bool inside(const Box& b, int x, int y) {
     return x >= b.x && x < b.x + b.width && y >= b.y && y < b.y + b.height;
 }
