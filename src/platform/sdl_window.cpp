@@ -95,9 +95,13 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     s.scale = window_scale(std::getenv("GDK_SCALE"), dpi.c_str(), width, height, monitor.width, monitor.height);
     const int shown_width = width * s.scale, shown_height = height * s.scale;
     if (s.scale != 1) SDL_SetWindowSize(window, shown_width, shown_height);
-    if (centred)
-        SDL_SetWindowPosition(window, monitor.x + centred_origin(monitor.width, shown_width),
-                              monitor.y + centred_origin(monitor.height, shown_height));
+    if (centred) {
+        const int want_x = monitor.x + centred_origin(monitor.width, shown_width);
+        const int want_y = monitor.y + centred_origin(monitor.height, shown_height);
+        int at_x = 0, at_y = 0;
+        SDL_GetWindowPosition(window, &at_x, &at_y);
+        if (at_x != want_x || at_y != want_y) SDL_SetWindowPosition(window, want_x, want_y);
+    }
 
     s.num_lock_mask = XkbKeysymToModifiers(s.x_display, XK_Num_Lock);
     s.shape_applied = false;
