@@ -627,23 +627,25 @@ TEST(PlatformScreenSetups, WindowAndBoxOnOneMonitorShowThePicture) {
         std::vector<std::pair<std::string, std::string>> env;
         Rect window;
         int step[3];  // how far red, green and blue may read from their 24-bit values
+        int seam;     // x of a seam between monitors to drag the window over, or 0
     };
     constexpr Rect MIDDLE = {440, 212, 400, 600};  // of a 1280 x 1024 monitor
     // clang-format off
     const Setup setups[] = {
         {"two monitors, the second primary", 2048, 768, 24,
          {{"--setmonitor", "LEFT", "1024/271x768/203+0+0", "screen"},
-          {"--setmonitor", "*RIGHT", "1024/271x768/203+1024+0", "none"}}, false, {}, {1024 + 312, 84, 400, 600}, {0, 0, 0}},
+          {"--setmonitor", "*RIGHT", "1024/271x768/203+1024+0", "none"}}, false, {}, {1024 + 312, 84, 400, 600}, {0, 0, 0},
+         1024},
         // At twice the scale the window would fit on the screen, not on a monitor.
         {"two stacked monitors, neither primary", 1280, 2048, 24,
          {{"--setmonitor", "TOP", "1280/338x1024/270+0+0", "screen"},
-          {"--setmonitor", "BOTTOM", "1280/338x1024/270+0+1024", "none"}}, false, {{"GDK_SCALE", "2"}}, MIDDLE, {0, 0, 0}},
-        {"DISPLAY naming the second screen", 1280, 1024, 24, {}, true, {}, MIDDLE, {0, 0, 0}},
-        {"SDL_VIDEODRIVER=wayland", 1280, 1024, 24, {}, false, {{"SDL_VIDEODRIVER", "wayland"}}, MIDDLE, {0, 0, 0}},
-        {"SDL_VIDEODRIVER=offscreen", 1280, 1024, 24, {}, false, {{"SDL_VIDEODRIVER", "offscreen"}}, MIDDLE, {0, 0, 0}},
-        {"SDL_VIDEODRIVER=dummy", 1280, 1024, 24, {}, false, {{"SDL_VIDEODRIVER", "dummy"}}, MIDDLE, {0, 0, 0}},
-        {"30-bit deep colour", 1280, 1024, 30, {}, false, {}, MIDDLE, {1, 1, 1}},
-        {"16-bit colour", 1280, 1024, 16, {}, false, {}, MIDDLE, {8, 4, 8}},
+          {"--setmonitor", "BOTTOM", "1280/338x1024/270+0+1024", "none"}}, false, {{"GDK_SCALE", "2"}}, MIDDLE, {0, 0, 0}, 0},
+        {"DISPLAY naming the second screen", 1280, 1024, 24, {}, true, {}, MIDDLE, {0, 0, 0}, 0},
+        {"SDL_VIDEODRIVER=wayland", 1280, 1024, 24, {}, false, {{"SDL_VIDEODRIVER", "wayland"}}, MIDDLE, {0, 0, 0}, 0},
+        {"SDL_VIDEODRIVER=offscreen", 1280, 1024, 24, {}, false, {{"SDL_VIDEODRIVER", "offscreen"}}, MIDDLE, {0, 0, 0}, 0},
+        {"SDL_VIDEODRIVER=dummy", 1280, 1024, 24, {}, false, {{"SDL_VIDEODRIVER", "dummy"}}, MIDDLE, {0, 0, 0}, 0},
+        {"30-bit deep colour", 1280, 1024, 30, {}, false, {}, MIDDLE, {1, 1, 1}, 0},
+        {"16-bit colour", 1280, 1024, 16, {}, false, {}, MIDDLE, {8, 4, 8}, 0},
     };
     // clang-format on
     for (const Setup& setup : setups) {
@@ -696,6 +698,19 @@ TEST(PlatformScreenSetups, WindowAndBoxOnOneMonitorShowThePicture) {
         });
         if (!shown) shot.save_ppm(::testing::TempDir() + "screen_setup.ppm");
         EXPECT_TRUE(shown) << wrong << " (shot in " << ::testing::TempDir() << "screen_setup.ppm)";
+        if (setup.seam == 0) continue;
+
+        // Across the seam, most of it right of it: the box comes up on the
+        // right-hand monitor, as near the window's middle as it can.
+        x->focus_window(*box);
+        x->tap_key(XK_Return);
+        ASSERT_TRUE(e2e::wait_until([&] { return !x->find_window(BOX_TITLE); }));
+        x->move_window(*window, setup.seam - 150, setup.window.y);
+        x->move_pointer(setup.seam + 100, setup.window.y + 450);  // keys go where the pointer is
+        x->tap_key(XK_m);
+        const std::optional<XWindowId> again = x->wait_for_window(BOX_TITLE);
+        ASSERT_TRUE(again && e2e::wait_until([&] { return x->window_viewable(*again); })) << probe.transcript();
+        EXPECT_EQ(x->window_geometry(*again).value_or(Rect{}).x, setup.seam);
     }
 }
 
