@@ -9,6 +9,7 @@
 #include <X11/extensions/Xrandr.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/sdl_state.h"
 
@@ -57,9 +58,13 @@ int overlap(const ScreenArea& a, const ScreenArea& b) {
 std::vector<ScreenArea> x11_monitors(Display* display, int screen) {
     const ScreenArea whole{0, 0, DisplayWidth(display, screen), DisplayHeight(display, screen)};
     std::vector<ScreenArea> found = randr_monitors(display, screen);
-    // Xinerama spans a single X screen; with several, its heads are not
-    // this screen's.
-    if (found.empty() && ScreenCount(display) == 1) found = xinerama_heads(display);
+    // Xinerama heads where they tell more: on servers whose RandR sees one
+    // output across them all, or no RandR 1.5. (Xinerama spans a single X
+    // screen; with several, its heads are not this screen's.)
+    if (ScreenCount(display) == 1) {
+        std::vector<ScreenArea> heads = xinerama_heads(display);
+        if (heads.size() > found.size()) found = std::move(heads);
+    }
     // Only what lies on the screen: a monitor set larger than the screen,
     // or beside it, must not carry the window off it.
     std::vector<ScreenArea> out;
