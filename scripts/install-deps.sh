@@ -7,12 +7,12 @@ set -eu
 
 PACKAGES="
 cmake make g++ pkg-config
-libsdl2-dev libasound2-dev libx11-dev libxext-dev libxtst-dev libxfixes-dev
+libsdl2-dev libasound2-dev libx11-dev libxext-dev libxtst-dev libxfixes-dev libxrandr-dev libxinerama-dev
 libfreetype-dev libfontconfig-dev libpng-dev
 libfluidsynth-dev timgm6mb-soundfont
 fonts-liberation fonts-liberation2 fonts-urw-base35 fonts-dejavu-core xfonts-base
 libgtest-dev
-xvfb xauth xdotool
+xvfb xauth xdotool x11-xserver-utils
 desktop-file-utils appstream dpkg-dev file groff-base
 "
 case "${1:-}" in fuzz | threads) PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev llvm-14" ;; esac

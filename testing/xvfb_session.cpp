@@ -311,7 +311,9 @@ XvfbSession::~XvfbSession() {
 void XvfbSession::sync() { XSync(display_, False); }
 
 ChildProcess XvfbSession::spawn(const std::vector<std::string>& argv, ChildProcess::Options options) {
-    options.set_env.emplace_back("DISPLAY", display_name_);
+    // Set first, so that a DISPLAY of the options (another screen of this
+    // server) wins.
+    options.set_env.insert(options.set_env.begin(), {"DISPLAY", display_name_});
     return ChildProcess::start(argv, options);
 }
 

@@ -132,7 +132,8 @@ public:
     int width() const { return width_; }
     int height() const { return height_; }
 
-    // A program with DISPLAY set to this server.
+    // A program with DISPLAY set to this server (screen 0 unless the
+    // options name another, e.g. display_name() + ".1").
     ChildProcess spawn(const std::vector<std::string>& argv, ChildProcess::Options options = {});
 
     // The root window's background (what shows where no window is).

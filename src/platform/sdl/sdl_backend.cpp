@@ -45,8 +45,11 @@ bool start_video() {
     if (s.video_ready) return true;
 
     // X11 only: without a display SDL_Init then fails, and the game ends
-    // silently instead of falling back to some other driver.
-    SDL_SetHint(SDL_HINT_VIDEODRIVER, "x11");
+    // silently instead of falling back to some other driver. Above
+    // SDL_VIDEODRIVER too, which Wayland desktops set for every program: the
+    // game needs an X window (its shape, its drag, its box), and Xwayland
+    // gives it one.
+    SDL_SetHintWithPriority(SDL_HINT_VIDEODRIVER, "x11", SDL_HINT_OVERRIDE);
     // Keep the plain X framebuffer: with acceleration SDL recreates the X
     // window behind a GL context, which drops its shape and its place.
     SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
@@ -132,13 +135,17 @@ bool write_pixels(SDL_Surface* surface, const uint32_t* pixels, int width, int l
 void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& changed) {
     SdlState& s = sdl_state();
     if (!s.window || !pixels || width <= 0 || height <= 0) return;
-    SDL_Surface* surface = SDL_GetWindowSurface(s.window);
+    const int left = std::max(changed.x, 0), top = std::max(changed.y, 0);
+    // SDL has no surface for every TrueColor display (none for 10-bit
+    // channels); Xlib draws on those.
+    SDL_Surface* surface = x11_frame_ready() ? nullptr : SDL_GetWindowSurface(s.window);
     if (!surface) {
-        sdl_cannot_show("no drawing surface for the window");
+        if (!x11_show_frame(pixels, width, left, top, std::min(changed.x + changed.width, width),
+                            std::min(changed.y + changed.height, height)))
+            sdl_cannot_show("no drawing surface for the window");
         return;
     }
     const int scale = s.scale;
-    const int left = std::max(changed.x, 0), top = std::max(changed.y, 0);
     const int right = std::min({changed.x + changed.width, width, surface->w / scale});
     const int bottom = std::min({changed.y + changed.height, height, surface->h / scale});
     if (right <= left || bottom <= top) return;

@@ -21,6 +21,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "platform/message_box_picture.h"
 #include "platform/sdl/sdl_state.h"
@@ -160,13 +161,14 @@ FrameExtents frame_extents(Box& b) {
     return frame;
 }
 
-// The box's frame centred over the game's window (the whole screen without
-// one), then pulled wholly onto the screen; returns the frame's top-left
-// corner, where the box is asked to go.
+// The box's frame centred over the game's window (the primary monitor
+// without one), then pulled wholly onto the monitor that holds the most of
+// the game; returns the frame's top-left corner, where the box is asked to
+// go.
 void place_box(Display* d, ::Window game, int width, int height, int* x, int* y) {
-    const int screen_width = DisplayWidth(d, DefaultScreen(d));
-    const int screen_height = DisplayHeight(d, DefaultScreen(d));
-    int centre_x = screen_width / 2, centre_y = screen_height / 2;
+    const std::vector<ScreenArea> monitors = x11_monitors(d, DefaultScreen(d));
+    ScreenArea monitor = monitors.front();
+    int centre_x = monitor.x + monitor.width / 2, centre_y = monitor.y + monitor.height / 2;
     XWindowAttributes attributes{};
     int game_x = 0, game_y = 0;
     ::Window child = 0;
@@ -174,9 +176,10 @@ void place_box(Display* d, ::Window game, int width, int height, int* x, int* y)
         XTranslateCoordinates(d, game, DefaultRootWindow(d), 0, 0, &game_x, &game_y, &child)) {
         centre_x = game_x + attributes.width / 2;
         centre_y = game_y + attributes.height / 2;
+        monitor = x11_monitor_of(monitors, ScreenArea{game_x, game_y, attributes.width, attributes.height});
     }
-    *x = std::clamp(centre_x - width / 2, 0, std::max(0, screen_width - width));
-    *y = std::clamp(centre_y - height / 2, 0, std::max(0, screen_height - height));
+    *x = std::clamp(centre_x - width / 2, monitor.x, monitor.x + std::max(0, monitor.width - width));
+    *y = std::clamp(centre_y - height / 2, monitor.y, monitor.y + std::max(0, monitor.height - height));
 }
 
 // A fixed size at a place of its own. The place is that of the frame's
@@ -285,11 +288,23 @@ void close_box(Box& b) {
     b = Box{};
 }
 
+// The name of the game's display with the game window's own screen as its
+// default screen: the box opens on the game's screen, whichever screen
+// DISPLAY names.
+std::string game_screen_display(const SdlState& s) {
+    std::string name = DisplayString(s.x_display);
+    XWindowAttributes attributes{};
+    const size_t colon = name.rfind(':');
+    if (s.x_window == 0 || colon == std::string::npos || !XGetWindowAttributes(s.x_display, s.x_window, &attributes))
+        return name;
+    return name.substr(0, name.find('.', colon)) + "." + std::to_string(XScreenNumberOfScreen(attributes.screen));
+}
+
 // Makes the box, and shows it only once all it needs is there: nullptr
 // then, else why it cannot be shown ("" without a display to show it on).
 const char* open_box(Box& b, const char* caption, const char* text) {
     SdlState& s = sdl_state();
-    b.display = XOpenDisplay(s.x_display != nullptr ? DisplayString(s.x_display) : nullptr);
+    b.display = XOpenDisplay(s.x_display != nullptr ? game_screen_display(s).c_str() : nullptr);
     if (b.display == nullptr) return "";
     box_display = b.display;
     box_error[0] = 0;

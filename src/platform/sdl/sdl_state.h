@@ -14,6 +14,7 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <vector>
 
 #include "platform/backend.h"
 
@@ -117,3 +118,25 @@ void sdl_begin_drag();
 
 // sdl_message_box.cpp
 void sdl_message_box(const char* caption, const char* text);
+
+// x11_monitors.cpp
+// A rectangle of an X screen, in its root window's pixels.
+struct ScreenArea {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// The monitors of an X screen, the primary one first: its RandR monitors,
+// else its Xinerama heads, else the whole screen. Never empty.
+std::vector<ScreenArea> x11_monitors(Display* display, int screen);
+// The monitor that holds the most of a window; the first when none does.
+ScreenArea x11_monitor_of(const std::vector<ScreenArea>& monitors, const ScreenArea& window);
+
+// x11_frame.cpp
+// Shows the picture's rectangle [left, right) x [top, bottom) in the window
+// through Xlib, each picture pixel a scale x scale block: for the TrueColor
+// displays that SDL cannot draw on (10-bit channels). False when the
+// window's visual is none the game can draw on either.
+bool x11_show_frame(const uint32_t* pixels, int width, int left, int top, int right, int bottom);
+// Whether the window is drawn through x11_show_frame rather than by SDL.
+bool x11_frame_ready();
+// Lets go of what x11_show_frame made for the window; before it closes.
+void x11_release_frame();

@@ -62,19 +62,12 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     SdlState& s = sdl_state();
     if (!s.video_ready || s.window || width <= 0 || height <= 0) return false;
 
-    // On the primary screen, as large as the desktop's scale makes it and
-    // the screen allows; a window larger than the screen starts at the
-    // screen's corner.
-    SDL_Rect screen{0, 0, width, height};
-    SDL_GetDisplayBounds(0, &screen);
-    const int scale =
-        window_scale(std::getenv("GDK_SCALE"), prepare_server_for_window().c_str(), width, height, screen.w, screen.h);
-    const int shown_width = width * scale, shown_height = height * scale;
-    if (centred) {
-        x = screen.x + centred_origin(screen.w, shown_width);
-        y = screen.y + centred_origin(screen.h, shown_height);
-    }
-    SDL_Window* window = SDL_CreateWindow(title ? title : "", x, y, shown_width, shown_height,
+    const std::string dpi = prepare_server_for_window();
+    // Made first, hidden, wherever SDL likes: which X screen SDL puts it on
+    // is known only once it is there, and its size and place follow from
+    // that screen's monitors.
+    SDL_Window* window = SDL_CreateWindow(title ? title : "", centred ? SDL_WINDOWPOS_UNDEFINED : x,
+                                          centred ? SDL_WINDOWPOS_UNDEFINED : y, width, height,
                                           SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
     if (!window) {
         sdl_cannot_show("the window could not be made");
@@ -89,9 +82,27 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
         return false;
     }
     s.window = window;
-    s.scale = scale;
     s.x_display = info.info.x11.display;
     s.x_window = info.info.x11.window;
+
+    // On one monitor, the primary one (else the first), never across the
+    // seam between two: as large as the desktop's scale makes it and the
+    // monitor allows; a window larger than the monitor starts at its corner.
+    XWindowAttributes attributes{};
+    int screen = DefaultScreen(s.x_display);
+    if (XGetWindowAttributes(s.x_display, s.x_window, &attributes)) screen = XScreenNumberOfScreen(attributes.screen);
+    const ScreenArea monitor = x11_monitors(s.x_display, screen).front();
+    s.scale = window_scale(std::getenv("GDK_SCALE"), dpi.c_str(), width, height, monitor.width, monitor.height);
+    const int shown_width = width * s.scale, shown_height = height * s.scale;
+    if (s.scale != 1) SDL_SetWindowSize(window, shown_width, shown_height);
+    if (centred) {
+        const int want_x = monitor.x + centred_origin(monitor.width, shown_width);
+        const int want_y = monitor.y + centred_origin(monitor.height, shown_height);
+        int at_x = 0, at_y = 0;
+        SDL_GetWindowPosition(window, &at_x, &at_y);
+        if (at_x != want_x || at_y != want_y) SDL_SetWindowPosition(window, want_x, want_y);
+    }
+
     s.num_lock_mask = XkbKeysymToModifiers(s.x_display, XK_Num_Lock);
     s.shape_applied = false;
     // The window starts with the standard arrow, not whatever the root shows.
@@ -172,6 +183,7 @@ void sdl_close_window() {
     if (s.arrow) SDL_FreeCursor(s.arrow);
     if (s.hand) SDL_FreeCursor(s.hand);
     s.arrow = s.hand = nullptr;
+    x11_release_frame();
     if (s.window) SDL_DestroyWindow(s.window);
     s.window = nullptr;
     s.scale = 1;
