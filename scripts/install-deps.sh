@@ -12,6 +12,7 @@ libfluidsynth-dev timgm6mb-soundfont
 fonts-liberation fonts-liberation2 fonts-urw-base35 fonts-dejavu-core xfonts-base
 libgtest-dev
 xvfb xauth xdotool
+pulseaudio pulseaudio-utils
 desktop-file-utils appstream dpkg-dev file groff-base
 "
 if [ "${1:-}" = "fuzz" ]; then PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev"; fi

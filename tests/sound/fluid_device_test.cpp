@@ -187,7 +187,8 @@ TEST(FluidDevice, NotesSentBeforeTheSoundfontIsInAreHeardOnceItIs) {
     EXPECT_GE(audio.first_sounding_frame(), 0);
 }
 
-// The desktop's volume control lists the stream under the game's name: SDL's
+// The desktop's volume control lists the stream under the game's name and
+// icon, with the role of a game's sounds: SDL's
 // PulseAudio and PipeWire outputs read the hints when SDL's sound system
 // starts, the PulseAudio library (under ALSA's plug-in too) reads the
 // environment when it connects; the device sets both as it is made, before
@@ -199,7 +200,9 @@ TEST(FluidDevice, TheStreamCarriesTheGamesName) {
         FluidDevice device(GM_SOUNDFONT_PATH);
         const char* override_before_open = std::getenv("PULSE_PROP_OVERRIDE");
         ASSERT_NE(override_before_open, nullptr);
-        EXPECT_STREQ(override_before_open, "application.name='Colonnade4'");
+        EXPECT_STREQ(override_before_open,
+                     "application.name='Colonnade4' application.icon_name='io.github.colonnade4.Colonnade4' "
+                     "media.role='game'");
         ASSERT_FALSE(SDL_WasInit(SDL_INIT_AUDIO));
         EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME), "Colonnade4");
         EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME), "Colonnade4");
