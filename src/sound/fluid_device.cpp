@@ -619,6 +619,7 @@ void FluidDevice::close() {
     if (s->settings) fluid().delete_fluid_settings(s->settings);
     s->synth = nullptr;
     s->settings = nullptr;
+    s->synth_frames = 0;
     s->waiting.clear();
     s->queue.clear();
     s->load = Load::not_started;

@@ -51,6 +51,8 @@ public:
     void kill_server();
     bool restart();
 
+    pid_t server_pid() const { return server_.pid(); }
+
     // "RUNNING", "IDLE", "SUSPENDED", or "" when it cannot be asked.
     std::string sink_state() const;
     // `pactl list sink-inputs` as printed: every stream's properties.

@@ -215,8 +215,9 @@ TEST(FluidDevice, TheStreamCarriesTheGamesName) {
 }
 
 // A file that passes the quick check but that FluidSynth cannot read: open
-// succeeds, the load fails behind it, and the device stays open and silent.
-TEST(FluidDevice, ABrokenSoundfontFoundLateLeavesTheDeviceSilent) {
+// succeeds, the load fails behind it, the next tend reports it (once: the
+// game shows its one box then), and the device stays open and silent.
+TEST(FluidDevice, ABrokenSoundfontFoundLateIsReportedOnceAndLeavesTheDeviceSilent) {
     DiskAudio audio;
     const std::string body(64, 'x');
     const std::string broken = scratch_path("broken.sf2");
@@ -228,6 +229,10 @@ TEST(FluidDevice, ABrokenSoundfontFoundLateLeavesTheDeviceSilent) {
     EXPECT_TRUE(device.send(NOTE_OFF_74));
     EXPECT_TRUE(device.send(NOTE_ON_74));
     ASSERT_TRUE(audio.wait_for_frames(audio.frames() + 200 * FRAMES_PER_MS));
+    EXPECT_FALSE(device.tend()) << "the failed load went unreported";
+    EXPECT_TRUE(device.tend()) << "reported twice";
+    EXPECT_FALSE(device.streaming()) << "an output kept open for nothing";
+    EXPECT_TRUE(device.send(NOTE_ON_74));
     device.close();
     fs::remove(broken);
     EXPECT_EQ(audio.first_sounding_frame(), -1);
