@@ -131,16 +131,18 @@ double cpu_ms(pid_t pid) {
 }
 
 // CPU time of the threads running now, to the nanosecond (the kernel's
-// per-thread run time): for the idle figures, where no thread starts or
-// ends and the stat file's 10 ms ticks would be too coarse.
-double live_threads_cpu_ms(pid_t pid) {
+// per-thread run time): for the idle figures, where the stat file's 10 ms
+// ticks would be too coarse. Also gives the threads' ids.
+double live_threads_cpu_ms(pid_t pid, std::vector<std::string>* threads = nullptr) {
     double ns = 0;
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
         std::ifstream schedstat(task.path() / "schedstat");
         double run_ns = 0;
         if (schedstat >> run_ns) ns += run_ns;
+        if (threads) threads->push_back(task.path().filename());
     }
+    if (threads) std::sort(threads->begin(), threads->end());
     return ns / 1e6;
 }
 
@@ -214,16 +216,25 @@ void stop(e2e::XvfbSession& x, e2e::ChildProcess& child) {
     e2e::wait_until([&] { return x.pixel(WINDOW_X + 200, WINDOW_Y + 300) == ROOT_COLOUR; });
 }
 
-// Shares of one core over the idle window, in per cent, of each process.
+// Shares of one core over the idle window, in per cent, of each process:
+// from the run time of its threads, or, should a thread have started or
+// ended meanwhile (a sound stream closing), from the process's own count.
 std::vector<double> idle_percents(const std::vector<pid_t>& pids) {
-    std::vector<double> before;
-    for (pid_t pid : pids)
-        before.push_back(live_threads_cpu_ms(pid));
+    std::vector<double> before, before_ticks;
+    std::vector<std::vector<std::string>> threads(pids.size());
+    for (size_t i = 0; i < pids.size(); ++i) {
+        before.push_back(live_threads_cpu_ms(pids[i], &threads[i]));
+        before_ticks.push_back(cpu_ms(pids[i]));
+    }
     std::this_thread::sleep_for(IDLE_WINDOW);
+    const double window_ms = std::chrono::duration<double, std::milli>(IDLE_WINDOW).count();
     std::vector<double> out;
-    for (size_t i = 0; i < pids.size(); ++i)
-        out.push_back(100.0 * (live_threads_cpu_ms(pids[i]) - before[i]) /
-                      std::chrono::duration<double, std::milli>(IDLE_WINDOW).count());
+    for (size_t i = 0; i < pids.size(); ++i) {
+        std::vector<std::string> now;
+        const double after = live_threads_cpu_ms(pids[i], &now);
+        out.push_back(100.0 * (now == threads[i] ? after - before[i] : cpu_ms(pids[i]) - before_ticks[i]) /
+                      window_ms);
+    }
     return out;
 }
 

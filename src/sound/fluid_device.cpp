@@ -155,7 +155,7 @@ class SoundSystemProbe {
 public:
     ~SoundSystemProbe() { forget(); }
 
-    // Starts the probe; the game's own start comes later, with passed.
+    // Starts the probe; passed waits for its answer.
     void start() {
         forget();
         if (SDL_WasInit(SDL_INIT_AUDIO)) return;  // started already, and alive
@@ -177,7 +177,9 @@ public:
     // True when the sound system can be started: the probe started it and
     // ended well, or no probe could run at all (the game then starts it
     // unguarded, as it must to play). A probe not started yet is started
-    // now; it is reaped either way.
+    // now; it is reaped either way. The probe costs a few milliseconds,
+    // after the first picture: started any earlier, it would take the
+    // processor from the game's and the display's start.
     bool passed() {
         if (child < 0 && !unprobed) start();
         if (child < 0) return true;
@@ -520,9 +522,6 @@ void name_audio_stream() {
 FluidDevice::FluidDevice(std::string soundfont_path) : state(std::make_unique<State>()) {
     state->soundfont_path = std::move(soundfont_path);
     name_audio_stream();
-    // The game makes its device while its thread is alone: the probe's
-    // child runs beside the display's start, and open only collects it.
-    state->probe.start();
 }
 
 FluidDevice::~FluidDevice() { close(); }

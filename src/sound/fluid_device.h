@@ -12,7 +12,13 @@
 // The audio stream runs only while something sounds: tend closes it once
 // the last voice and its tail have died away, and the next message opens it
 // again. tend also notices a stream the sound server has dropped (the server
-// stopped); the next message then looks for the server anew.
+// stopped); the next message then looks for the server anew. SDL's sound
+// system is started only by this device, and only once a probe process has
+// started it and lived (SDL 2.26 can crash there).
+//
+// Each message sounds one audio buffer after it was sent, at the frame of
+// its own moment (to within the synthesiser's 64-frame block), so that
+// the tunes keep their rhythm.
 #pragma once
 #include <cstdint>
 #include <memory>
