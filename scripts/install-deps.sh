@@ -13,6 +13,7 @@ libfluidsynth-dev timgm6mb-soundfont
 fonts-liberation fonts-liberation2 fonts-urw-base35 fonts-dejavu-core xfonts-base
 libgtest-dev
 xvfb xauth xdotool x11-xserver-utils
+pulseaudio pulseaudio-utils
 desktop-file-utils appstream dpkg-dev file groff-base
 "
 case "${1:-}" in fuzz | threads) PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev llvm-14" ;; esac

@@ -20,9 +20,11 @@
 // Each figure is printed as game min / median / max, the same for the bare
 // window, and the ratio of the medians.
 //
-// The game plays into SDL's dummy sound output, which starts at once; on a
-// desktop, reaching the sound server adds a few milliseconds before the
-// game's first picture (SDL's sound system starts with its video).
+// The game plays into SDL's dummy sound output, which starts at once. The
+// games are played once more into a private PulseAudio server (a null sink
+// suspended after one idle second, as a desktop's is): the idle figures
+// then give the game's share, the server's share and whether the sink had
+// suspended (1) or not (0) at the end of the idle window.
 #include <X11/Xlib.h>
 #include <X11/keysym.h>
 #include <unistd.h>
@@ -33,6 +35,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -49,6 +52,7 @@
 #include "platform/window.h"
 #include "testing/headless_artwork.h"
 #include "testing/process_status.h"
+#include "testing/pulse_server.h"
 #include "testing/xvfb_session.h"
 
 namespace {
@@ -68,9 +72,13 @@ constexpr Millis START_DEADLINE{10000};
 constexpr int SAMPLES[][2] = {{360, 225}, {60, 95}, {200, 40}, {100, 300}, {300, 520}, {385, 400}, {30, 560}};
 
 constexpr uint32_t HUMAN_DISC_CENTRE = 0xFFD06C;
-// The synthesiser rests 1.5 s after the marimba's 3.3 s ring has ended.
-constexpr auto SETTLE_AFTER_MOVE = std::chrono::seconds(6);
-constexpr auto SETTLE_AFTER_START = std::chrono::seconds(3);
+// The synthesiser rests, and its stream closes, 1.5 s after its last voice
+// has ended: about 6.5 s after the computer's click (the marimba's voice
+// lasts about 5 s, its last seconds inaudible), 1.5 s after start-up (2 s
+// more when a null sink takes the new stream only after its longest block).
+// The idle windows begin after that, so that no thread ends inside them.
+constexpr auto SETTLE_AFTER_MOVE = std::chrono::seconds(9);
+constexpr auto SETTLE_AFTER_START = std::chrono::seconds(5);
 constexpr auto IDLE_WINDOW = std::chrono::seconds(6);
 
 struct Sample {
@@ -124,16 +132,18 @@ double cpu_ms(pid_t pid) {
 }
 
 // CPU time of the threads running now, to the nanosecond (the kernel's
-// per-thread run time): for the idle figures, where no thread starts or
-// ends and the stat file's 10 ms ticks would be too coarse.
-double live_threads_cpu_ms(pid_t pid) {
+// per-thread run time): for the idle figures, where the stat file's 10 ms
+// ticks would be too coarse. Also gives the threads' ids.
+double live_threads_cpu_ms(pid_t pid, std::vector<std::string>* threads = nullptr) {
     double ns = 0;
     std::error_code error;
     for (const auto& task : std::filesystem::directory_iterator("/proc/" + std::to_string(pid) + "/task", error)) {
         std::ifstream schedstat(task.path() / "schedstat");
         double run_ns = 0;
         if (schedstat >> run_ns) ns += run_ns;
+        if (threads) threads->push_back(task.path().filename());
     }
+    if (threads) std::sort(threads->begin(), threads->end());
     return ns / 1e6;
 }
 
@@ -144,11 +154,17 @@ double status_mb(pid_t pid, const char* key) {
 
 double ms_since(Clock::time_point t0) { return std::chrono::duration<double, std::milli>(Clock::now() - t0).count(); }
 
-e2e::ChildProcess spawn(e2e::XvfbSession& x, const Program& program) {
+// With a sound server, the game plays into it; otherwise (test machines
+// have no sound card) SDL's dummy output stands in for one, so the game
+// opens and loads its synthesiser as on a desktop.
+e2e::ChildProcess spawn(e2e::XvfbSession& x, const Program& program, const e2e::PulseServer* pulse = nullptr) {
     e2e::ChildProcess::Options options;
-    // Test machines have no sound card; SDL's dummy output stands in for
-    // one, so the game opens and loads its synthesiser as on a desktop.
-    options.set_env = {{"SDL_AUDIODRIVER", "dummy"}};
+    if (pulse) {
+        options.set_env = pulse->client_env();
+        options.unset_env = {"SDL_AUDIODRIVER"};
+    } else {
+        options.set_env = {{"SDL_AUDIODRIVER", "dummy"}};
+    }
     return x.spawn({program.path}, options);
 }
 
@@ -163,13 +179,14 @@ struct Start {
 };
 
 // One start of a program; it is left running for the caller.
-std::optional<Start> measure_start(e2e::XvfbSession& x, const Program& program, e2e::ChildProcess& child) {
+std::optional<Start> measure_start(e2e::XvfbSession& x, const Program& program, e2e::ChildProcess& child,
+                                   const e2e::PulseServer* pulse = nullptr) {
     Display* d = x.display();
     XSync(d, True);  // forget earlier windows' events
     Start out;
     bool mapped = false;
     const Clock::time_point t0 = Clock::now();
-    child = spawn(x, program);
+    child = spawn(x, program, pulse);
     if (!child.started()) return std::nullopt;
     while (ms_since(t0) < double(START_DEADLINE.count())) {
         while (XPending(d) > 0) {
@@ -197,25 +214,57 @@ void stop(e2e::XvfbSession& x, e2e::ChildProcess& child) {
     e2e::wait_until([&] { return x.pixel(WINDOW_X + 200, WINDOW_Y + 300) == ROOT_COLOUR; });
 }
 
-// Share of one core over the idle window, in per cent.
-double idle_percent(pid_t pid) {
-    const double before = live_threads_cpu_ms(pid);
+// Shares of one core over the idle window, in per cent, of each process:
+// from the run time of its threads, or, should a thread have started or
+// ended meanwhile (a sound stream closing), from the process's own count.
+std::vector<double> idle_percents(const std::vector<pid_t>& pids) {
+    std::vector<double> before, before_ticks;
+    std::vector<std::vector<std::string>> threads(pids.size());
+    for (size_t i = 0; i < pids.size(); ++i) {
+        before.push_back(live_threads_cpu_ms(pids[i], &threads[i]));
+        before_ticks.push_back(cpu_ms(pids[i]));
+    }
     std::this_thread::sleep_for(IDLE_WINDOW);
-    const double after = live_threads_cpu_ms(pid);
-    return 100.0 * (after - before) / std::chrono::duration<double, std::milli>(IDLE_WINDOW).count();
+    const double window_ms = std::chrono::duration<double, std::milli>(IDLE_WINDOW).count();
+    std::vector<double> out;
+    for (size_t i = 0; i < pids.size(); ++i) {
+        std::vector<std::string> now;
+        const double after = live_threads_cpu_ms(pids[i], &now);
+        out.push_back(100.0 * (now == threads[i] ? after - before[i] : cpu_ms(pids[i]) - before_ticks[i]) /
+                      window_ms);
+    }
+    return out;
+}
+
+struct Idle {
+    double game = 0, server = 0, suspended = 0;
+};
+
+Idle idle(pid_t game, const e2e::PulseServer* pulse) {
+    Idle out;
+    if (!pulse) {
+        out.game = idle_percents({game})[0];
+        return out;
+    }
+    const std::vector<double> shares = idle_percents({game, pulse->server_pid()});
+    out.game = shares[0];
+    out.server = shares[1];
+    out.suspended = pulse->sink_state() == "SUSPENDED" ? 1 : 0;
+    return out;
 }
 
 struct Play {
-    double idle_before_level = 0, idle_blinking = 0, rss_mb = 0, peak_mb = 0;
+    Idle before_level, blinking;
+    double rss_mb = 0, peak_mb = 0;
 };
 
 // A game at "Moyen" with a few moves, then the banner blinking.
-std::optional<Play> measure_play(e2e::XvfbSession& x, const Program& game) {
+std::optional<Play> measure_play(e2e::XvfbSession& x, const Program& game, const e2e::PulseServer* pulse) {
     e2e::ChildProcess child;
-    if (!measure_start(x, game, child)) return std::nullopt;
+    if (!measure_start(x, game, child, pulse)) return std::nullopt;
     Play out;
     std::this_thread::sleep_for(SETTLE_AFTER_START);
-    out.idle_before_level = idle_percent(child.pid());
+    out.before_level = idle(child.pid(), pulse);
     x.move_pointer(WINDOW_X + 80, WINDOW_Y + 130);
     x.move_pointer(WINDOW_X + 81, WINDOW_Y + 131);
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
@@ -229,7 +278,7 @@ std::optional<Play> measure_play(e2e::XvfbSession& x, const Program& game) {
     }
     if (!e2e::wait_until(turn_disc_shown)) return std::nullopt;
     std::this_thread::sleep_for(SETTLE_AFTER_MOVE);
-    out.idle_blinking = idle_percent(child.pid());
+    out.blinking = idle(child.pid(), pulse);
     out.rss_mb = status_mb(child.pid(), "VmRSS");
     out.peak_mb = status_mb(child.pid(), "VmHWM");
     stop(x, child);
@@ -289,14 +338,24 @@ int main() {
             if (run > 0) starts[which].push_back(*start);  // run 0 warms the caches up
         }
 
-    std::vector<Play> plays;
+    std::vector<Play> plays, pulse_plays;
     for (int run = 0; run < PLAYS; ++run) {
-        const std::optional<Play> play = measure_play(*x, game);
+        const std::optional<Play> play = measure_play(*x, game, nullptr);
         if (!play) {
             std::fprintf(stderr, "gamebench: the game could not be played\n");
             return 1;
         }
         plays.push_back(*play);
+    }
+    const std::unique_ptr<e2e::PulseServer> pulse = e2e::PulseServer::start();
+    if (!pulse) std::fprintf(stderr, "gamebench: %s\n", e2e::PulseServer::why_not().c_str());
+    for (int run = 0; pulse && run < PLAYS; ++run) {
+        const std::optional<Play> play = measure_play(*x, game, pulse.get());
+        if (!play) {
+            std::fprintf(stderr, "gamebench: the game could not be played with a sound server\n");
+            return 1;
+        }
+        pulse_plays.push_back(*play);
     }
 
     const auto of_starts = [&](int which, double Start::*field) {
@@ -311,6 +370,12 @@ int main() {
             v.push_back(p.*field);
         return v;
     };
+    const auto of_idle = [&](const std::vector<Play>& from, Idle Play::*when, double Idle::*field) {
+        std::vector<double> v;
+        for (const Play& p : from)
+            v.push_back(p.*when.*field);
+        return v;
+    };
     std::printf(
         "%d starts of each after a warm-up, %d games; times in ms (CPU until the picture in the kernel's "
         "%ld ms ticks), "
@@ -322,7 +387,15 @@ int main() {
     print("rss_at_picture_mb", of_starts(0, &Start::rss_mb), of_starts(1, &Start::rss_mb));
     print("rss_in_play_mb", of_plays(&Play::rss_mb), of_starts(1, &Start::rss_mb));
     print("peak_in_play_mb", of_plays(&Play::peak_mb), {});
-    print("idle_before_level_pct", of_plays(&Play::idle_before_level), {});
-    print("idle_blinking_pct", of_plays(&Play::idle_blinking), {});
+    print("idle_before_level_pct", of_idle(plays, &Play::before_level, &Idle::game), {});
+    print("idle_blinking_pct", of_idle(plays, &Play::blinking, &Idle::game), {});
+    if (pulse_plays.empty()) return 0;
+    std::printf("with a PulseAudio server:\n");
+    print("idle_before_level_pct", of_idle(pulse_plays, &Play::before_level, &Idle::game), {});
+    print("server_before_level_pct", of_idle(pulse_plays, &Play::before_level, &Idle::server), {});
+    print("sink_suspended_before", of_idle(pulse_plays, &Play::before_level, &Idle::suspended), {});
+    print("idle_blinking_pct", of_idle(pulse_plays, &Play::blinking, &Idle::game), {});
+    print("server_blinking_pct", of_idle(pulse_plays, &Play::blinking, &Idle::server), {});
+    print("sink_suspended_blinking", of_idle(pulse_plays, &Play::blinking, &Idle::suspended), {});
     return 0;
 }

@@ -190,7 +190,12 @@ bool handle_event(int32_t code) {
         handle_key(last_key());
         return true;
     case EV_LBUTTON_DOWN: return handle_press();
-    case EV_TIMER: on_timer_tick(); return true;
+    case EV_TIMER:
+        on_timer_tick();
+        // The sound device rests, recovers or reports its failure between
+        // events, never in the middle of a move or a tune.
+        midi_tend();
+        return true;
     case EV_CLOSE: return false;
     default: return true;
     }

@@ -7,11 +7,15 @@
 #include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <malloc.h>
+#include <signal.h>
+#include <spawn.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <condition_variable>
 #include <cstdio>
 #include <cstdlib>
@@ -35,12 +39,24 @@ constexpr int BUFFER_FRAMES = 512;
 // The game never has more than a few notes ringing; fewer voices keep the
 // synthesiser's own buffers small.
 constexpr int POLYPHONY = 32;
+// The synthesiser renders in blocks of this many frames, and takes the
+// messages it is given at the start of a block.
+constexpr int64_t SYNTH_BLOCK = 64;
 // Far more than the game sends before the soundfont is in (four program
 // changes); a bound all the same, should the load hang.
 constexpr size_t MAX_WAITING_MESSAGES = 256;
 // How long the synthesiser keeps rendering after its last voice has ended:
-// long enough for the reverb's tail (the marimba itself rings 3.3 s).
+// long enough for the reverb's tail (the marimba itself rings 3.3 s). The
+// output is closed then, until the next note: an open stream costs the game
+// and the sound server a few per cent of a core even when silent, and keeps
+// the sound card from suspending.
 constexpr int RESTING_AFTER_FRAMES = SAMPLE_RATE * 3 / 2;
+// A lost sound server is looked for again at the next note, but not more
+// often than this: each look costs a process and a connection attempt.
+constexpr auto RECONNECT_EVERY = std::chrono::milliseconds(500);
+// The child that tries the sound system first answers in milliseconds; one
+// that hangs is given up on, and the game plays without sound.
+constexpr auto PROBE_DEADLINE = std::chrono::milliseconds(3000);
 // FluidSynth's default of 0.2 leaves the marimba click near -25 dBFS; four
 // times that brings the loudest tune (six overlapping orchestra hits) to
 // about 0.8 of full scale, still clear of clipping.
@@ -112,6 +128,102 @@ void play_short_message(fluid_synth_t* synth, uint32_t word) {
     }
 }
 
+int64_t now_ns() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The ALSA library prints its own complaints to standard error when a
+// machine has no sound card; the game says so once, in its box, and
+// otherwise writes nothing.
+void ignore_alsa_complaint(const char*, int, const char*, int, const char*, ...) {}
+
+// SDL 2.26 crashes while starting its sound system on a PulseAudio server
+// without any sink (it copies the missing default sink's name), and takes the
+// game with it. Another process tries it first: only if that one lives does
+// the game start the sound system itself. It is the game's own program
+// started anew with PROBE_VARIABLE set, rather than a fork: the PulseAudio
+// library refuses to work in a forked copy of a process that has used it,
+// as the game has once it reconnects to a restarted server.
+constexpr const char* PROBE_VARIABLE = "COLONNADE4_SOUND_PROBE";
+
+// In the probe's process, before anything else of the program runs: starts
+// SDL's sound system and ends, 0 when it started.
+[[maybe_unused]] const bool probe_process = [] {
+    if (!std::getenv(PROBE_VARIABLE)) return false;
+    snd_lib_error_set_handler(ignore_alsa_complaint);
+    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 0 : 1);
+}();
+
+class SoundSystemProbe {
+public:
+    ~SoundSystemProbe() { forget(); }
+
+    // Starts the probe; passed waits for its answer.
+    void start() {
+        forget();
+        if (SDL_WasInit(SDL_INIT_AUDIO)) return;  // started already, and alive
+        std::vector<std::string> variables;
+        for (char** v = environ; *v; ++v)
+            variables.emplace_back(*v);
+        variables.push_back(std::string(PROBE_VARIABLE) + "=1");
+        std::vector<char*> envp;
+        for (std::string& v : variables)
+            envp.push_back(v.data());
+        envp.push_back(nullptr);
+        char name[] = "colonnade4-sound-probe";
+        char* argv[] = {name, nullptr};
+        pid_t pid = -1;
+        if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) == 0) child = pid;
+        unprobed = child < 0;
+    }
+
+    // True when the sound system can be started: the probe started it and
+    // ended well, or no probe could run at all (the game then starts it
+    // unguarded, as it must to play). A probe not started yet is started
+    // now; it is reaped either way. The probe costs a few milliseconds,
+    // after the first picture: started any earlier, it would take the
+    // processor from the game's and the display's start.
+    bool passed() {
+        if (child < 0 && !unprobed) start();
+        if (child < 0) return true;
+        const auto deadline = std::chrono::steady_clock::now() + PROBE_DEADLINE;
+        int status = 0;
+        pid_t done = 0;
+        while ((done = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        if (done == 0) {
+            forget();
+            return false;
+        }
+        child = -1;
+        return done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    }
+
+    // Kills and reaps a probe still running; the next passed starts anew.
+    void forget() {
+        if (child > 0) {
+            kill(child, SIGKILL);
+            waitpid(child, nullptr, 0);
+        }
+        child = -1;
+        unprobed = false;
+    }
+
+private:
+    pid_t child = -1;
+    bool unprobed = false;  // no probe could be started
+};
+
+// One message for the audio callback, stamped with when the game sent it.
+struct TimedWord {
+    uint32_t word;
+    int64_t sent_ns;
+};
+
+// The desktop entry's icon, for mixers that show the stream.
+constexpr const char* AUDIO_ICON_NAME = COLONNADE4_APP_ID;
+
 }  // namespace
 
 struct FluidDevice::State {
@@ -131,19 +243,32 @@ struct FluidDevice::State {
     fluid_settings_t* settings = nullptr;
     fluid_synth_t* synth = nullptr;
 
+    // Messages from the game to the audio callback, in the order sent.
+    std::mutex queue_mutex;
+    std::vector<TimedWord> queue;
+
     // What the audio callback renders: null (silence) until the waiting
     // messages have been played into the synthesiser.
     std::atomic<fluid_synth_t*> sounding{nullptr};
-    std::vector<float> mix;  // the callback's own scratch, sized at open
     std::atomic<uint64_t> frames_rendered{0};
-    // Resting: the callback's count of frames since a voice last sounded,
-    // and the game's signal that a message has come since.
-    int quiet_frames = 0;
-    std::atomic<bool> woken{false};
+    // The audio callback's own, also read by the game's thread while it
+    // holds the device's lock.
+    std::vector<float> mix;        // scratch, sized at open
+    std::vector<TimedWord> due;    // the messages of the buffer being made
+    uint64_t synth_frames = 0;     // frames the synthesiser has made, ever
+    int quiet_frames = 0;          // frames since a voice last sounded
+    uint64_t stream_frames = 0;    // frames made since the stream opened
+    bool clock_started = false;    // pace_ns holds for this stream
+    int64_t pace_ns = 0;           // when the stream's frame 0 was due
+    std::atomic<bool> at_rest{false};  // quiet for long, nothing to play
 
+    SoundSystemProbe probe;
     bool open_tried = false;
-    bool audio_subsystem = false;
-    SDL_AudioDeviceID audio = 0;
+    bool opened = false;            // open succeeded; until close
+    bool load_failure_told = false;
+    bool sound_system = false;      // SDL's, started by this device
+    SDL_AudioDeviceID audio = 0;    // the stream, while it runs
+    std::chrono::steady_clock::time_point next_reconnect{};
 };
 
 namespace {
@@ -218,53 +343,126 @@ void start_loading(FluidDevice::State* s) {
     s->loader = std::thread(load_soundfont, s);
 }
 
-// Runs on SDL's audio thread. Converts FluidSynth's float output itself so
-// that silence is exact zeros (the 16-bit writer adds dither noise).
-void render_audio(void* userdata, Uint8* stream, int length) {
-    auto* s = static_cast<FluidDevice::State*>(userdata);
-    auto* out = reinterpret_cast<int16_t*>(stream);
-    const int frames = length / int(OUTPUT_CHANNELS * sizeof(int16_t));
-    fluid_synth_t* synth = s->sounding.load(std::memory_order_acquire);
-    if (!synth) {
-        std::memset(stream, 0, size_t(length));
-        s->frames_rendered += uint64_t(frames);
-        return;
-    }
-    // Rendering silence costs as much as rendering music, and the game waits
-    // silently most of the time. Once every voice and the reverb's tail have
-    // died away, the callback writes zeros itself until a message comes.
-    if (s->woken.exchange(false, std::memory_order_acq_rel) || fluid().fluid_synth_get_active_voice_count(synth) > 0)
-        s->quiet_frames = 0;
-    if (s->quiet_frames >= RESTING_AFTER_FRAMES) {
-        std::memset(stream, 0, size_t(length));
-        s->frames_rendered += uint64_t(frames);
-        return;
-    }
-    s->quiet_frames += frames;
+// The buffer's frames [from, to), rendered as 16-bit samples. Converts
+// FluidSynth's float output itself so that silence is exact zeros (the
+// 16-bit writer adds dither noise).
+void render_frames(FluidDevice::State* s, fluid_synth_t* synth, int16_t* out, int from, int to) {
     const int chunk = int(s->mix.size()) / OUTPUT_CHANNELS;
-    for (int done = 0; done < frames; done += chunk) {
-        const int n = std::min(chunk, frames - done);
+    for (int done = from; done < to; done += chunk) {
+        const int n = std::min(chunk, to - done);
         float* mix = s->mix.data();
         fluid().fluid_synth_write_float(synth, n, mix, 0, OUTPUT_CHANNELS, mix, 1, OUTPUT_CHANNELS);
+        s->synth_frames += uint64_t(n);
         for (int i = 0; i < n * OUTPUT_CHANNELS; ++i) {
             const float v = std::clamp(mix[i], -1.0f, 1.0f);
             out[done * OUTPUT_CHANNELS + i] = int16_t(v * 32767.0f);
         }
     }
-    s->frames_rendered += uint64_t(frames);
 }
 
-// The ALSA library prints its own complaints to standard error when a
-// machine has no sound card; the game says so once, in its box, and
-// otherwise writes nothing.
-void ignore_alsa_complaint(const char*, int, const char*, int, const char*, ...) {}
+// When this buffer was due: the output asks for buffers at a steady pace
+// on average, each request a little late, some in a burst. The due times are
+// the frames written so far laid on the earliest pace the requests have
+// kept: a request never comes before its buffer is due, so every message
+// sent before that moment is in hand when the buffer is made. The pace may
+// creep later by DRIFT_NS a buffer, for an output whose clock runs slower
+// than the game's. A stream's first buffer is made as it opens, before the
+// output asks for anything: it sets no pace.
+constexpr int64_t DRIFT_NS = 1000;
 
-bool open_audio(FluidDevice::State* s) {
+int64_t buffer_due(FluidDevice::State* s, int64_t now) {
+    if (s->stream_frames == 0) return now;
+    const int64_t written_ns = int64_t(s->stream_frames) * 1000000000 / SAMPLE_RATE;
+    const int64_t phase = now - written_ns;
+    if (!s->clock_started || phase < s->pace_ns)
+        s->pace_ns = phase;
+    else
+        s->pace_ns += DRIFT_NS;
+    s->clock_started = true;
+    return s->pace_ns + written_ns;
+}
+
+// Runs on SDL's audio thread. Each message sounds exactly one buffer after
+// it was sent: a buffer asked for at time T plays the messages sent in
+// [T - buffer, T), each at the frame of its own moment, so a tune keeps
+// the game's timing to the sample instead of moving by whole buffers.
+void render_audio(void* userdata, Uint8* stream, int length) {
+    auto* s = static_cast<FluidDevice::State*>(userdata);
+    auto* out = reinterpret_cast<int16_t*>(stream);
+    const int frames = length / int(OUTPUT_CHANNELS * sizeof(int16_t));
+    const int64_t buffer_ns = int64_t(frames) * 1000000000 / SAMPLE_RATE;
+    const int64_t due = buffer_due(s, now_ns());
+    s->stream_frames += uint64_t(frames);
+    s->frames_rendered += uint64_t(frames);
+    fluid_synth_t* synth = s->sounding.load(std::memory_order_acquire);
+    if (!synth) {
+        std::memset(stream, 0, size_t(length));
+        return;
+    }
+    bool more_waiting;
+    s->due.clear();
+    {
+        std::lock_guard<std::mutex> lock(s->queue_mutex);
+        auto end = s->queue.begin();
+        while (end != s->queue.end() && end->sent_ns < due && s->due.size() < s->due.capacity())
+            s->due.push_back(*end++);
+        s->queue.erase(s->queue.begin(), end);
+        more_waiting = !s->queue.empty();
+    }
+    // Rendering silence costs as much as rendering music: once every voice
+    // and the reverb's tail have died away, zeros do, and the game's thread
+    // closes the stream.
+    if (!s->due.empty() || more_waiting || fluid().fluid_synth_get_active_voice_count(synth) > 0)
+        s->quiet_frames = 0;
+    if (s->quiet_frames >= RESTING_AFTER_FRAMES) {
+        std::memset(stream, 0, size_t(length));
+        s->at_rest.store(true, std::memory_order_release);
+        return;
+    }
+    s->at_rest.store(false, std::memory_order_release);
+    s->quiet_frames += frames;
+    // The synthesiser takes a message in at the start of its next block of
+    // SYNTH_BLOCK frames: each goes in just before the block boundary
+    // nearest its moment, within half a block (0.7 ms) of it.
+    const int64_t phase = int64_t(s->synth_frames % SYNTH_BLOCK);
+    int done = 0;
+    for (const TimedWord& message : s->due) {
+        const int64_t into = message.sent_ns - (due - buffer_ns);
+        const int64_t frame = std::max<int64_t>(into, 0) * SAMPLE_RATE / 1000000000;
+        const int64_t boundary = (phase + frame + SYNTH_BLOCK / 2) / SYNTH_BLOCK * SYNTH_BLOCK - phase;
+        const int at = int(std::clamp<int64_t>(boundary, done, frames));
+        render_frames(s, synth, out, done, at);
+        play_short_message(synth, message.word);
+        done = at;
+    }
+    render_frames(s, synth, out, done, frames);
+}
+
+// SDL's sound system, started once the probe has lived through it.
+bool start_sound_system(FluidDevice::State* s) {
+    if (s->sound_system) return true;
+    if (!s->probe.passed()) return false;
     snd_lib_error_set_handler(ignore_alsa_complaint);
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    s->audio_subsystem = true;
+    s->sound_system = true;
+    return true;
+}
+
+void stop_sound_system(FluidDevice::State* s) {
+    // The platform may already have shut SDL down, which closed the output.
+    if (s->audio && SDL_WasInit(SDL_INIT_AUDIO)) SDL_CloseAudioDevice(s->audio);
+    s->audio = 0;
+    if (s->sound_system && SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    s->sound_system = false;
+}
+
+bool open_stream(FluidDevice::State* s) {
     s->mix.assign(size_t(BUFFER_FRAMES) * OUTPUT_CHANNELS, 0.0f);
-    s->frames_rendered = 0;
+    s->due.reserve(MAX_WAITING_MESSAGES);
+    s->clock_started = false;
+    s->stream_frames = 0;
+    s->quiet_frames = 0;
+    s->at_rest = false;
     SDL_AudioSpec wanted{};
     wanted.freq = SAMPLE_RATE;
     wanted.format = AUDIO_S16SYS;
@@ -281,6 +479,40 @@ bool open_audio(FluidDevice::State* s) {
     return true;
 }
 
+void close_stream(FluidDevice::State* s) {
+    if (s->audio && SDL_WasInit(SDL_INIT_AUDIO)) SDL_CloseAudioDevice(s->audio);
+    s->audio = 0;
+}
+
+// Messages that found no stream: the synthesiser takes them now, all but
+// the notes, which would sound late; the instruments stay chosen.
+void settle_queue_without_stream(FluidDevice::State* s) {
+    std::vector<TimedWord> left;
+    {
+        std::lock_guard<std::mutex> lock(s->queue_mutex);
+        left.swap(s->queue);
+    }
+    for (const TimedWord& message : left)
+        if ((message.word & 0xF0) != 0x90) play_short_message(s->synth, message.word);
+}
+
+// The stream again, for a note: after a rest the sound system is there and
+// the stream opens at once; after the sound server went away, SDL's sound
+// system is started anew, once the server is back.
+void reopen_stream(FluidDevice::State* s) {
+    const auto now = std::chrono::steady_clock::now();
+    if (now < s->next_reconnect) {
+        settle_queue_without_stream(s);
+        return;
+    }
+    if (s->sound_system && open_stream(s)) return;
+    stop_sound_system(s);
+    if (start_sound_system(s) && open_stream(s)) return;
+    stop_sound_system(s);
+    s->next_reconnect = now + RECONNECT_EVERY;
+    settle_queue_without_stream(s);
+}
+
 }  // namespace
 
 void name_audio_stream() {
@@ -289,12 +521,15 @@ void name_audio_stream() {
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, AUDIO_APPLICATION_NAME);
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, AUDIO_APPLICATION_NAME);
     SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "Game");
-    // Without SDL's own PulseAudio output, SDL plays through ALSA, whose
-    // PulseAudio plug-in names the stream after whatever ALSA says; the
-    // PulseAudio library lets this variable have the last word. A value the
-    // user set is theirs and stays.
-    const std::string property = std::string("application.name='") + AUDIO_APPLICATION_NAME + "'";
-    setenv("PULSE_PROP_OVERRIDE", property.c_str(), 0);
+    // SDL's PulseAudio output ignores the role, and names no icon; without
+    // SDL's own PulseAudio output SDL plays through ALSA, whose PulseAudio
+    // plug-in names the stream after whatever ALSA says. The PulseAudio
+    // library lets this variable have the last word: the game's name, the
+    // desktop entry's icon, and the role by which mixers and policies tell a
+    // game's sounds. A value the user set is theirs and stays.
+    const std::string properties = std::string("application.name='") + AUDIO_APPLICATION_NAME +
+                                   "' application.icon_name='" + AUDIO_ICON_NAME + "' media.role='game'";
+    setenv("PULSE_PROP_OVERRIDE", properties.c_str(), 0);
 }
 
 FluidDevice::FluidDevice(std::string soundfont_path) : state(std::make_unique<State>()) {
@@ -308,7 +543,7 @@ void FluidDevice::prepare() { start_loading(state.get()); }
 
 bool FluidDevice::open() {
     State* s = state.get();
-    if (s->open_tried) return s->audio != 0;
+    if (s->open_tried) return s->opened;
     s->open_tried = true;
     bool started;
     {
@@ -320,48 +555,92 @@ bool FluidDevice::open() {
     // Without an earlier prepare the file is checked here and its load
     // starts only once the output is open.
     if (!started && !looks_like_soundfont(s->soundfont_path)) return false;
-    if (!open_audio(s)) return false;
+    s->frames_rendered = 0;
+    if (!start_sound_system(s) || !open_stream(s)) {
+        stop_sound_system(s);
+        return false;
+    }
     start_loading(s);
+    s->opened = true;
     return true;
 }
 
 bool FluidDevice::send(uint32_t word) {
     State* s = state.get();
-    if (!s->audio) return false;
-    std::lock_guard<std::mutex> lock(s->mutex);
-    switch (s->load) {
-    case Load::ready:
-        play_short_message(s->synth, word);
-        s->woken.store(true, std::memory_order_release);
-        break;
-    case Load::loading:
-        if (s->waiting.size() < MAX_WAITING_MESSAGES) s->waiting.push_back(word);
-        break;
-    case Load::not_started:
-    case Load::failed: break;  // open, but silent
+    if (!s->opened) return false;
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        switch (s->load) {
+        case Load::ready: break;
+        case Load::loading:
+            if (s->waiting.size() < MAX_WAITING_MESSAGES) s->waiting.push_back(word);
+            return true;
+        case Load::not_started:
+        case Load::failed: return true;  // open, but silent
+        }
     }
+    {
+        std::lock_guard<std::mutex> lock(s->queue_mutex);
+        if (s->queue.size() < MAX_WAITING_MESSAGES) s->queue.push_back({word, now_ns()});
+    }
+    if (!s->audio) reopen_stream(s);
+    return true;
+}
+
+bool FluidDevice::tend() {
+    State* s = state.get();
+    if (!s->opened) return true;
+    {
+        std::lock_guard<std::mutex> lock(s->mutex);
+        if (s->load == Load::failed) {
+            // Nothing will ever sound: no stream either.
+            close_stream(s);
+            const bool told = s->load_failure_told;
+            s->load_failure_told = true;
+            return told;
+        }
+    }
+    if (!s->audio) return true;
+    if (SDL_GetAudioDeviceStatus(s->audio) == SDL_AUDIO_STOPPED) {
+        // The sound server went away: SDL's sound system goes with it, and
+        // the next note looks for the server again.
+        stop_sound_system(s);
+        settle_queue_without_stream(s);
+        return true;
+    }
+    if (!s->at_rest.load(std::memory_order_acquire)) return true;
+    SDL_LockAudioDevice(s->audio);
+    bool quiet;
+    {
+        std::lock_guard<std::mutex> lock(s->queue_mutex);
+        quiet = s->at_rest.load(std::memory_order_relaxed) && s->queue.empty();
+    }
+    SDL_UnlockAudioDevice(s->audio);
+    if (quiet) close_stream(s);
     return true;
 }
 
 void FluidDevice::close() {
     State* s = state.get();
-    // The loader may still be inside FluidSynth listing SDL's audio devices:
-    // SDL's sound system stays up until it is done.
+    // The loader first: nothing of the synthesiser's may still be starting
+    // while the sound system goes.
     if (s->loader.joinable()) s->loader.join();
-    // The platform may already have shut SDL down, which closed the output.
-    if (s->audio && SDL_WasInit(SDL_INIT_AUDIO)) SDL_CloseAudioDevice(s->audio);
-    s->audio = 0;
-    if (s->audio_subsystem && SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
-    s->audio_subsystem = false;
+    stop_sound_system(s);
+    s->probe.forget();
     s->sounding.store(nullptr);
     if (s->synth) fluid().delete_fluid_synth(s->synth);
     if (s->settings) fluid().delete_fluid_settings(s->settings);
     s->synth = nullptr;
     s->settings = nullptr;
+    s->synth_frames = 0;
     s->waiting.clear();
+    s->queue.clear();
     s->load = Load::not_started;
     s->settings_made = false;
     s->open_tried = false;
+    s->opened = false;
+    s->load_failure_told = false;
+    s->next_reconnect = {};
 }
 
 bool FluidDevice::wait_until_loaded() {
@@ -375,6 +654,8 @@ bool FluidDevice::loaded() {
     std::lock_guard<std::mutex> lock(state->mutex);
     return state->load == Load::ready;
 }
+
+bool FluidDevice::streaming() { return state->audio != 0; }
 
 uint64_t FluidDevice::frames_rendered() { return state->frames_rendered.load(); }
 

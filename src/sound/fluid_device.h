@@ -4,10 +4,21 @@
 // The soundfont takes tens of milliseconds to load, so it loads on a
 // background thread, started by prepare or else by open, and open only
 // checks, cheaply, that the file looks like a SoundFont and that the audio
-// output opens. Messages that arrive before
-// the synthesiser is ready wait, in order, and are played once it is. Should
-// the load fail after open has succeeded, the device stays open and silent:
-// the user already had the chance of the one box about sound.
+// output opens. Messages that arrive before the synthesiser is ready wait,
+// in order, and are played once it is. Should the load fail after open has
+// succeeded, tend reports it once (the game shows its box) and the device
+// stays open and silent.
+//
+// The audio stream runs only while something sounds: tend closes it once
+// the last voice and its tail have died away, and the next message opens it
+// again. tend also notices a stream the sound server has dropped (the server
+// stopped); the next message then looks for the server anew. SDL's sound
+// system is started only by this device, and only once a probe process has
+// started it and lived (SDL 2.26 can crash there).
+//
+// Each message sounds one audio buffer after it was sent, at the frame of
+// its own moment (to within the synthesiser's 64-frame block), so that
+// the tunes keep their rhythm.
 #pragma once
 #include <cstdint>
 #include <memory>
@@ -21,7 +32,7 @@ constexpr const char* AUDIO_APPLICATION_NAME = "Colonnade4";
 
 // Names the game's stream however SDL reaches the sound server: SDL's hints,
 // and, unless the user already has one, the PulseAudio library's property
-// override. Must come before SDL's sound system starts, and changes the
+// override (name, icon and role "game"). Must come before SDL's sound system starts, and changes the
 // environment: called while the game's thread is the only one (the device's
 // constructor, from main).
 void name_audio_stream();
@@ -34,6 +45,7 @@ struct FluidDevice final : MidiDevice {
     void prepare() override;
     bool open() override;
     bool send(uint32_t word) override;
+    bool tend() override;
     // Stops the sound, waits for a load in progress and frees the
     // synthesiser; the device can then be prepared and opened again.
     void close() override;
@@ -44,6 +56,8 @@ struct FluidDevice final : MidiDevice {
     // True once the soundfont is loaded and messages go straight to the
     // synthesiser.
     bool loaded();
+    // True while the audio stream runs.
+    bool streaming();
     // Frames the audio output has taken from the synthesiser since open:
     // the device's own clock, which tests use to know when a note was sent.
     uint64_t frames_rendered();

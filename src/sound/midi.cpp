@@ -49,6 +49,13 @@ void midi_note(uint8_t channel, uint8_t key, uint8_t off_velocity, uint8_t on_ve
     midi_send(MIDI_NOTE_ON | channel, 0, key, on_velocity);
 }
 
+void midi_tend() {
+    if (!midi.opened || midi.device->tend()) return;
+    // As if the opening had failed: the one box, then silence.
+    midi.opened = 0;
+    show_message_box(MIDI_ERROR_CAPTION, MIDI_OPEN_ERROR);
+}
+
 void midi_close() {
     if (midi.device) midi.device->close();
     midi.opened = 0;

@@ -7,8 +7,8 @@
 // Order of calls made by the game:
 //   midi_use_device (right after init_platform) -> midi_open (once the
 //   first picture is on the screen; a slow device gets ready in the
-//   background from there) -> midi_program / midi_note while playing ->
-//   midi_close (before shutdown_platform).
+//   background from there) -> midi_program / midi_note while playing, and
+//   midi_tend on every timer tick -> midi_close (before shutdown_platform).
 // The game does not call midi_prepare: it would start the device's work on
 // another thread before the display has started, and the display's start
 // may fork, which is safe only while the game's thread is alone.
@@ -28,6 +28,11 @@ struct MidiDevice {
     virtual bool open() = 0;
     // Hands one short message word to the device; false when it refused it.
     virtual bool send(uint32_t word) = 0;
+    // Called often (every timer tick), also while nothing plays: the device
+    // lets its output rest once it has gone quiet and notices an output it
+    // has lost. False, once, when the device has found since open that it
+    // can never sound (its own start failed behind open).
+    virtual bool tend() { return true; }
     // Releases whatever open and prepare acquired; leaves no thread running.
     virtual void close() {}
 };
@@ -60,6 +65,9 @@ void midi_send(uint8_t status, uint8_t low, uint8_t data1, uint8_t data2);
 void midi_program(uint8_t channel, uint8_t program);
 // A note-off for the key, then its note-on: repeating a key cuts its sound.
 void midi_note(uint8_t channel, uint8_t key, uint8_t off_velocity, uint8_t on_velocity);
+// Lets an open device tend itself; a device that reports it can never sound
+// gets the box open would have shown, and the game goes on silently.
+void midi_tend();
 void midi_close();
 
 const MidiState& midi_state();

@@ -16,6 +16,8 @@ bool RecorderDevice::send(uint32_t word) {
     return delivered;
 }
 
+bool RecorderDevice::tend() { return tend_calls++ != fail_at_tend; }
+
 void RecorderDevice::close() { ++close_calls; }
 
 std::vector<uint32_t> RecorderDevice::delivered_words() const {

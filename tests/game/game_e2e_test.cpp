@@ -19,6 +19,7 @@
 #include "platform/window.h"
 #include "support/game_outline.h"
 #include "testing/headless_artwork.h"
+#include "testing/pulse_server.h"
 #include "testing/xvfb_session.h"
 
 namespace {
@@ -310,24 +311,34 @@ Ink words_ink(const e2e::Image& box) {
 TEST(GameWithoutSound, ShowsTheOneBoxOverTheWindowWithItsWordsThenPlaysSilently) {
     // Built first, so that the pointer moves on right as the box closes.
     const ExpectedArt& art = expected_art();
+    // ALSA with no device configured, as on a machine without a sound card.
+    const std::vector<std::pair<std::string, std::string>> no_card = {{"SDL_AUDIODRIVER", "alsa"},
+                                                                      {"ALSA_CONFIG_PATH", "/dev/null"}};
+    // A sound card, but a synthesiser library that cannot be loaded: the
+    // game learns it only once its picture is shown, and says why on stderr.
+    const std::string broken_library_dir = ::testing::TempDir() + "c4-broken-library-" + std::to_string(getpid());
+    std::filesystem::create_directories(broken_library_dir);
+    std::ofstream(broken_library_dir + "/" + FLUIDSYNTH_SONAME) << "not a library";
+    const std::vector<std::pair<std::string, std::string>> no_synthesiser = {
+        {"SDL_AUDIODRIVER", "dummy"}, {"LD_LIBRARY_PATH", broken_library_dir}};
     struct Setup {
         const char* name;
         std::vector<std::string> server_args;
         std::vector<std::pair<std::string, std::string>> env;
+        size_t stderr_lines;
     };
     const Setup setups[] = {
-        {"as on a desktop", {}, {}},
-        {"a server with only its built-in fonts", {"-fp", "built-ins"}, {}},
-        {"the C locale", {}, {{"LC_ALL", "C"}}},
+        {"as on a desktop", {}, no_card, 0},
+        {"a server with only its built-in fonts", {"-fp", "built-ins"}, no_card, 0},
+        {"the C locale", {}, {{"LC_ALL", "C"}, no_card[0], no_card[1]}, 0},
+        {"no synthesiser library", {}, no_synthesiser, 1},
     };
     for (const Setup& setup : setups) {
         SCOPED_TRACE(setup.name);
         auto x = e2e::XvfbSession::start(1280, 1024, 24, setup.server_args);
         ASSERT_TRUE(x);
-        // ALSA with no device configured, as on a machine without a sound card.
         e2e::ChildProcess::Options options;
-        options.set_env = {{"SDL_AUDIODRIVER", "alsa"}, {"ALSA_CONFIG_PATH", "/dev/null"}};
-        options.set_env.insert(options.set_env.end(), setup.env.begin(), setup.env.end());
+        options.set_env = setup.env;
         options.merge_stderr = true;
         e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
         const auto box = x->wait_for_window("Problème");
@@ -362,8 +373,32 @@ TEST(GameWithoutSound, ShowsTheOneBoxOverTheWindowWithItsWordsThenPlaysSilently)
         const auto status = game.wait_exit();
         ASSERT_TRUE(status);
         EXPECT_TRUE(WIFEXITED(*status) && WEXITSTATUS(*status) == 0);
-        EXPECT_FALSE(game.read_line(e2e::Millis{100})) << "the game writes nothing, the box says it all";
+        while (game.read_line(e2e::Millis{100})) {}
+        EXPECT_EQ(game.lines().size(), setup.stderr_lines) << "the box says it all:\n" << game.transcript();
     }
+    std::filesystem::remove_all(broken_library_dir);
+}
+
+// A sound server with no sink at all makes SDL's sound system crash as it
+// starts; the game lives on, with its one box over its painted window.
+TEST(GameWithoutSound, OnAServerWithoutAnySinkShowsTheOneBoxAndPlaysOn) {
+    const auto pulse = e2e::PulseServer::start(false);
+    if (!pulse) GTEST_SKIP() << e2e::PulseServer::why_not();
+    const ExpectedArt& art = expected_art();
+    auto x = e2e::XvfbSession::start(1280, 1024);
+    ASSERT_TRUE(x);
+    e2e::ChildProcess::Options options;
+    options.set_env = pulse->client_env();
+    options.unset_env = {"SDL_AUDIODRIVER"};
+    e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
+    const auto box = x->wait_for_window("Problème");
+    ASSERT_TRUE(box) << "no box about the sound device" << (game.running() ? "" : ": the game died");
+    const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
+    EXPECT_EQ(x->pixel(wx + 200, wy + 40), art.at(200, 40)) << "the box came before the picture";
+    x->tap_key(XK_Return);
+    ASSERT_TRUE(e2e::wait_until([&] { return !x->window_exists(*box) || !x->window_viewable(*box); }));
+    ASSERT_TRUE(shows_picture_then_starts_moyen(*x, wx, wy));
+    EXPECT_FALSE(x->find_window("Problème")) << "no second box";
 }
 
 TEST(GameWithoutFonts, SaysSoOnceAndPlaysWithBlankTexts) {

@@ -195,7 +195,8 @@ TEST(FluidDevice, NotesSentBeforeTheSoundfontIsInAreHeardOnceItIs) {
     EXPECT_GE(audio.first_sounding_frame(), 0);
 }
 
-// The desktop's volume control lists the stream under the game's name: SDL's
+// The desktop's volume control lists the stream under the game's name and
+// icon, with the role of a game's sounds: SDL's
 // PulseAudio and PipeWire outputs read the hints when SDL's sound system
 // starts, the PulseAudio library (under ALSA's plug-in too) reads the
 // environment when it connects; the device sets both as it is made, before
@@ -207,7 +208,9 @@ TEST(FluidDevice, TheStreamCarriesTheGamesName) {
         FluidDevice device(GM_SOUNDFONT_PATH);
         const char* override_before_open = std::getenv("PULSE_PROP_OVERRIDE");
         ASSERT_NE(override_before_open, nullptr);
-        EXPECT_STREQ(override_before_open, "application.name='Colonnade4'");
+        EXPECT_STREQ(override_before_open,
+                     "application.name='Colonnade4' application.icon_name='io.github.colonnade4.Colonnade4' "
+                     "media.role='game'");
         ASSERT_FALSE(SDL_WasInit(SDL_INIT_AUDIO));
         EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME), "Colonnade4");
         EXPECT_STREQ(SDL_GetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME), "Colonnade4");
@@ -220,8 +223,9 @@ TEST(FluidDevice, TheStreamCarriesTheGamesName) {
 }
 
 // A file that passes the quick check but that FluidSynth cannot read: open
-// succeeds, the load fails behind it, and the device stays open and silent.
-TEST(FluidDevice, ABrokenSoundfontFoundLateLeavesTheDeviceSilent) {
+// succeeds, the load fails behind it, the next tend reports it (once: the
+// game shows its one box then), and the device stays open and silent.
+TEST(FluidDevice, ABrokenSoundfontFoundLateIsReportedOnceAndLeavesTheDeviceSilent) {
     DiskAudio audio;
     const std::string body(64, 'x');
     const std::string broken = scratch_path("broken.sf2");
@@ -233,6 +237,10 @@ TEST(FluidDevice, ABrokenSoundfontFoundLateLeavesTheDeviceSilent) {
     EXPECT_TRUE(device.send(NOTE_OFF_74));
     EXPECT_TRUE(device.send(NOTE_ON_74));
     ASSERT_TRUE(audio.wait_for_frames(audio.frames() + 200 * FRAMES_PER_MS));
+    EXPECT_FALSE(device.tend()) << "the failed load went unreported";
+    EXPECT_TRUE(device.tend()) << "reported twice";
+    EXPECT_FALSE(device.streaming()) << "an output kept open for nothing";
+    EXPECT_TRUE(device.send(NOTE_ON_74));
     device.close();
     fs::remove(broken);
     EXPECT_EQ(audio.first_sounding_frame(), -1);

@@ -85,6 +85,26 @@ TEST_F(SoundTest, ADeviceThatCannotBeOpenedCostsOneBoxForTheWholeRun) {
     }
 }
 
+// The built-in synthesiser may learn only after open that it cannot sound
+// (its library or its soundfont fails to load): the one box then, at the
+// tick that learns it, and silence after it.
+TEST_F(SoundTest, ADeviceThatFailsBehindItsOpeningCostsOneBoxThenSilence) {
+    recorder.fail_at_tend = 2;
+    midi_open();
+    set_instruments();
+    for (int tick = 0; tick < 5; ++tick) {
+        SCOPED_TRACE(tick);
+        midi_tend();
+        EXPECT_EQ(boxes(), tick < 2 ? std::vector<std::string>{} : std::vector<std::string>{OPEN_BOX});
+        EXPECT_EQ(midi_state().opened, tick < 2 ? 1 : 0);
+    }
+    EXPECT_EQ(recorder.tend_calls, 3) << "a failed device is left alone";
+    recorder.messages.clear();
+    play_everything();
+    EXPECT_TRUE(recorder.messages.empty());
+    EXPECT_EQ(boxes().size(), 1u);
+}
+
 TEST_F(SoundTest, EveryRefusedMessageShowsItsOwnBox) {
     const struct {
         const char* what;

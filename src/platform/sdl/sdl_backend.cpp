@@ -75,17 +75,16 @@ bool start_video() {
     // which is safe only while this is the process's one thread. SDL would
     // start the timer's thread before the video, so the timer comes after.
     if (SDL_Init(SDL_INIT_VIDEO) != 0) return false;
-    // The sound system's too, for the same reason: reaching a sound server
-    // may start one. Only the output's opening waits for the first picture;
-    // a failure here shows there, with its box.
+    // The sound device starts SDL's sound system itself, after the first
+    // picture, behind a probe that keeps SDL's crashes there out of the game.
     //
     // SDL's sound system announces sound cards coming and going as events,
-    // which the game never reads; each, pushed from SDL's watcher thread,
-    // would also wake the event loop by an X event sent to the window, even
-    // as the window closes at exit.
+    // which the game never reads (the sound device asks SDL about its own
+    // stream); each, pushed from SDL's watcher thread, would also wake the
+    // event loop by an X event sent to the window, even as the window closes
+    // at exit.
     SDL_EventState(SDL_AUDIODEVICEADDED, SDL_IGNORE);
     SDL_EventState(SDL_AUDIODEVICEREMOVED, SDL_IGNORE);
-    SDL_InitSubSystem(SDL_INIT_AUDIO);
     if (SDL_InitSubSystem(SDL_INIT_TIMER) != 0) {
         SDL_Quit();
         return false;

@@ -1,0 +1,186 @@
+#include "testing/pulse_server.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+
+namespace e2e {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string& last_failure() {
+    static std::string why;
+    return why;
+}
+
+// The whole output of a short command, or "" when it failed.
+std::string run(const std::string& command) {
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char chunk[4096];
+        size_t n;
+        while ((n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0)
+            out.append(chunk, n);
+        if (pclose(pipe) != 0) out.clear();
+    }
+    return out;
+}
+
+}  // namespace
+
+std::unique_ptr<PulseServer> PulseServer::start(bool with_sink) {
+    if (run("command -v pulseaudio parec pactl").empty()) {
+        last_failure() = "pulseaudio, parec or pactl is not installed (scripts/install-deps.sh installs them)";
+        return nullptr;
+    }
+    std::unique_ptr<PulseServer> p(new PulseServer);
+    p->with_sink_ = with_sink;
+    char pattern[] = "/tmp/c4-pulse-XXXXXX";
+    if (!mkdtemp(pattern)) {
+        last_failure() = "no temporary directory";
+        return nullptr;
+    }
+    p->dir_ = pattern;
+    fs::create_directories(p->dir_ + "/run");
+    fs::create_directories(p->dir_ + "/home");
+    // The module-suspend-on-idle of a desktop, with a one-second timeout.
+    std::ofstream(p->dir_ + "/server.pa")
+        << (with_sink ? "load-module module-null-sink sink_name=out rate=44100\n" : "")
+        << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << p->dir_ << "/native\n"
+        << "load-module module-suspend-on-idle timeout=1\n";
+    std::ofstream(p->dir_ + "/client.conf") << "autospawn = no\n";
+    if (!p->launch()) return nullptr;
+    return p;
+}
+
+std::string PulseServer::why_not() { return "no private PulseAudio server: " + last_failure(); }
+
+bool PulseServer::launch() {
+    ChildProcess::Options options;
+    options.set_env = {{"XDG_RUNTIME_DIR", dir_ + "/run"}, {"HOME", dir_ + "/home"}};
+    options.merge_stderr = true;
+    server_ = ChildProcess::start({"pulseaudio", "--daemonize=no", "-n", "-F", dir_ + "/server.pa",
+                                   "--exit-idle-time=-1", "--use-pid-file=no", "--log-target=stderr"},
+                                  options);
+    if (!server_.started() || !wait_until([&] { return !pactl("info").empty() || !server_.running(); }) ||
+        !server_.running()) {
+        // Its own words say why.
+        while (server_.read_line(Millis{100})) {}
+        last_failure() = "pulseaudio did not start: " + server_.transcript();
+        return false;
+    }
+    return true;
+}
+
+PulseServer::~PulseServer() {
+    recorder_.kill();
+    server_.kill();
+    std::error_code ignored;
+    fs::remove_all(dir_, ignored);
+}
+
+std::vector<std::pair<std::string, std::string>> PulseServer::client_env() const {
+    return {{"PULSE_SERVER", "unix:" + dir_ + "/native"},
+            {"PULSE_CLIENTCONFIG", dir_ + "/client.conf"},
+            {"PULSE_LATENCY_MSEC", std::to_string(CLIENT_LATENCY_MS)}};
+}
+
+void PulseServer::use_in_this_process() const {
+    for (const auto& [name, value] : client_env())
+        setenv(name.c_str(), value.c_str(), 1);
+}
+
+void PulseServer::kill_server() {
+    recorder_.kill();
+    server_.kill();
+}
+
+bool PulseServer::restart() {
+    kill_server();
+    return launch();
+}
+
+std::string PulseServer::pactl(const std::string& arguments) const {
+    return run("PULSE_SERVER=unix:" + dir_ + "/native PULSE_CLIENTCONFIG=" + dir_ + "/client.conf pactl " +
+               arguments + " 2>/dev/null");
+}
+
+std::string PulseServer::sink_state() const {
+    // "0\tout\tmodule-null-sink.c\ts16le 2ch 44100Hz\tSUSPENDED"
+    const std::string line = pactl("list short sinks");
+    const size_t end = line.find_last_not_of("\n");
+    if (end == std::string::npos) return "";
+    const size_t tab = line.rfind('\t', end);
+    return tab == std::string::npos ? "" : line.substr(tab + 1, end - tab);
+}
+
+std::string PulseServer::sink_inputs() const { return pactl("list sink-inputs"); }
+
+bool PulseServer::start_recording() {
+    recorder_.kill();
+    std::error_code ignored;
+    fs::remove(dir_ + "/heard.raw", ignored);
+    ChildProcess::Options options;
+    options.set_env = client_env();
+    // The shortest latency parec gets: the file follows the sink closely,
+    // and the null sink, which runs at its clients' shortest latency, takes
+    // a new stream at once.
+    options.unset_env = {"PULSE_LATENCY_MSEC"};
+    options.set_env.pop_back();
+    recorder_ = ChildProcess::start({"sh", "-c",
+                                     "exec parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 "
+                                     "--latency-msec=5 > '" +
+                                         dir_ + "/heard.raw'"},
+                                    options);
+    return recorder_.started() && wait_until([&] { return recorded_frames() > 0; });
+}
+
+void PulseServer::stop_recording() { recorder_.kill(); }
+
+size_t PulseServer::recorded_frames() const {
+    std::error_code error;
+    const auto bytes = fs::file_size(dir_ + "/heard.raw", error);
+    return error ? 0 : size_t(bytes / 4);
+}
+
+std::vector<int16_t> PulseServer::recording() const {
+    std::ifstream in(dir_ + "/heard.raw", std::ios::binary);
+    const std::vector<char> bytes((std::istreambuf_iterator<char>(in)), {});
+    std::vector<int16_t> samples(bytes.size() / 4 * 2);
+    for (size_t i = 0; i < samples.size(); ++i)
+        samples[i] = int16_t(uint8_t(bytes[2 * i]) | uint8_t(bytes[2 * i + 1]) << 8);
+    return samples;
+}
+
+std::string PulseServer::keep_recording(const std::string& name) const {
+    const std::string path = fs::temp_directory_path() / ("colonnade4-" + name + ".s16le-stereo-44100.raw");
+    std::error_code ignored;
+    fs::copy_file(dir_ + "/heard.raw", path, fs::copy_options::overwrite_existing, ignored);
+    return path;
+}
+
+std::vector<size_t> onsets_after_silence(const std::vector<int16_t>& samples, size_t quiet_before, int16_t floor) {
+    std::vector<size_t> onsets;
+    // Silence before the recording counts as long enough; sound already
+    // there when it starts is no onset.
+    size_t quiet = quiet_before;
+    for (size_t frame = 0; frame < samples.size() / 2; ++frame) {
+        const bool sounding = std::abs(samples[2 * frame]) > floor || std::abs(samples[2 * frame + 1]) > floor;
+        if (!sounding) {
+            ++quiet;
+            continue;
+        }
+        if (quiet >= quiet_before && frame > 0) onsets.push_back(frame);
+        quiet = 0;
+    }
+    return onsets;
+}
+
+}  // namespace e2e

@@ -1,0 +1,90 @@
+// A private PulseAudio server for tests: one null sink ("out") whose
+// monitor a recorder takes down, the sink suspended after one idle second,
+// clients let in without a cookie. Everything lives in a directory of its
+// own; the server and the recorder are the harness's children, killed by
+// pid when their owner goes.
+//
+//     auto pulse = e2e::PulseServer::start();
+//     if (!pulse) GTEST_SKIP() << e2e::PulseServer::why_not();
+//     options.set_env = pulse->client_env();     // for the program under test
+//     pulse->start_recording();
+//     ... e2e::wait_until([&] { return pulse->sink_state() == "SUSPENDED"; });
+//     std::vector<int16_t> heard = pulse->recording();
+#pragma once
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "testing/xvfb_session.h"
+
+namespace e2e {
+
+constexpr int PULSE_RATE = 44100;  // the sink's, and the recording's, frames per second
+// The server-side buffer of the clients under test. A loaded test machine
+// may hold a client's audio thread back for tens of milliseconds; with a
+// buffer of one 11.6 ms block, as SDL asks, the stream then runs dry and
+// everything after it sounds late. What the tests check is where the notes
+// are put in the stream, not how the machine keeps up.
+constexpr int CLIENT_LATENCY_MS = 46;
+
+class PulseServer {
+public:
+    // Nothing when the server could not be started (see why_not). A server
+    // without a sink at all, as on a machine whose only card has gone, on
+    // request.
+    static std::unique_ptr<PulseServer> start(bool with_sink = true);
+    static std::string why_not();
+    ~PulseServer();
+    PulseServer(const PulseServer&) = delete;
+    PulseServer& operator=(const PulseServer&) = delete;
+
+    // Where clients find it: PULSE_SERVER, a client configuration that
+    // never starts a server of its own, and CLIENT_LATENCY_MS.
+    std::vector<std::pair<std::string, std::string>> client_env() const;
+    // The same, set in this process (for code under test running in it).
+    void use_in_this_process() const;
+
+    // Kills the server (SIGKILL, as a crash does) and, with restart, starts
+    // it again on the same socket; a recording in progress ends with it.
+    void kill_server();
+    bool restart();
+
+    pid_t server_pid() const { return server_.pid(); }
+
+    // "RUNNING", "IDLE", "SUSPENDED", or "" when it cannot be asked.
+    std::string sink_state() const;
+    // `pactl list sink-inputs` as printed: every stream's properties.
+    std::string sink_inputs() const;
+
+    // Records the sink's monitor, 16-bit stereo at PULSE_RATE, from now on.
+    // A recording keeps the sink awake: the sink suspends only without it.
+    // Without it, the null sink takes a new stream only after two seconds
+    // (its longest block): streams to be heard at once open after it.
+    bool start_recording();
+    void stop_recording();
+    // Frames recorded so far, and their samples (left, right, ...).
+    size_t recorded_frames() const;
+    std::vector<int16_t> recording() const;
+    // For failure reports: a copy of the recording as raw s16le stereo;
+    // returns where it went.
+    std::string keep_recording(const std::string& name) const;
+
+private:
+    PulseServer() = default;
+    bool launch();
+    std::string pactl(const std::string& arguments) const;
+
+    bool with_sink_ = true;
+    std::string dir_;
+    ChildProcess server_;
+    ChildProcess recorder_;
+};
+
+// Where notes begin in a recording: frames at which the sound, after at
+// least `quiet_before` frames no louder than `floor` (0: exact silence),
+// rises above it again.
+std::vector<size_t> onsets_after_silence(const std::vector<int16_t>& samples, size_t quiet_before, int16_t floor = 0);
+
+}  // namespace e2e
