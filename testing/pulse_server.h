@@ -26,7 +26,8 @@ constexpr int PULSE_RATE = 44100;  // the sink's, and the recording's, frames pe
 // may hold a client's audio thread back for tens of milliseconds; with a
 // buffer of one 11.6 ms block, as SDL asks, the stream then runs dry and
 // everything after it sounds late. What the tests check is where the notes
-// are put in the stream, not how the machine keeps up.
+// are put in the stream, not how the machine keeps up. Four blocks: the
+// server then still asks for one block at a time, at the blocks' own pace.
 constexpr int CLIENT_LATENCY_MS = 46;
 
 class PulseServer {

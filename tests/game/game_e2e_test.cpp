@@ -393,6 +393,7 @@ TEST(GameWithoutSound, OnAServerWithoutAnySinkShowsTheOneBoxAndPlaysOn) {
     e2e::ChildProcess game = x->spawn({COLONNADE4_PATH}, options);
     const auto box = x->wait_for_window("Problème");
     ASSERT_TRUE(box) << "no box about the sound device" << (game.running() ? "" : ": the game died");
+    ASSERT_TRUE(e2e::wait_until([&] { return x->window_viewable(*box) && x->input_focus() == *box; }));
     const int wx = 1280 / 2 - 200, wy = 1024 / 2 - 300;
     EXPECT_EQ(x->pixel(wx + 200, wy + 40), art.at(200, 40)) << "the box came before the picture";
     x->tap_key(XK_Return);
