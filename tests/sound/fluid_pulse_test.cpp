@@ -15,7 +15,7 @@
 #include <vector>
 
 #include "sound/fluid_device.h"
-#include "pulse_server.h"
+#include "testing/pulse_server.h"
 
 namespace {
 
