@@ -1,16 +1,13 @@
 // The built-in synthesiser: FluidSynth renders into an SDL audio callback.
 // The only file of the sound layer that sees FluidSynth (through
-// fluid_library, which loads it on the loader's thread) or SDL.
+// fluid_library, which loads it on the loader's thread) or SDL's sound
+// output; SDL's sound system is started behind sound_system_probe.
 #include "sound/fluid_device.h"
 
 #include <SDL.h>
-#include <alsa/asoundlib.h>
 #include <fcntl.h>
 #include <malloc.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/stat.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -25,6 +22,7 @@
 #include <vector>
 
 #include "sound/fluid_library.h"
+#include "sound/sound_system_probe.h"
 
 namespace {
 
@@ -54,9 +52,6 @@ constexpr int RESTING_AFTER_FRAMES = SAMPLE_RATE * 3 / 2;
 // A lost sound server is looked for again at the next note, but not more
 // often than this: each look costs a process and a connection attempt.
 constexpr auto RECONNECT_EVERY = std::chrono::milliseconds(500);
-// The child that tries the sound system first answers in milliseconds; one
-// that hangs is given up on, and the game plays without sound.
-constexpr auto PROBE_DEADLINE = std::chrono::milliseconds(3000);
 // FluidSynth's default of 0.2 leaves the marimba click near -25 dBFS; four
 // times that brings the loudest tune (six overlapping orchestra hits) to
 // about 0.8 of full scale, still clear of clipping.
@@ -132,88 +127,6 @@ int64_t now_ns() {
     return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
         .count();
 }
-
-// The ALSA library prints its own complaints to standard error when a
-// machine has no sound card; the game says so once, in its box, and
-// otherwise writes nothing.
-void ignore_alsa_complaint(const char*, int, const char*, int, const char*, ...) {}
-
-// SDL 2.26 crashes while starting its sound system on a PulseAudio server
-// without any sink (it copies the missing default sink's name), and takes the
-// game with it. Another process tries it first: only if that one lives does
-// the game start the sound system itself. It is the game's own program
-// started anew with PROBE_VARIABLE set, rather than a fork: the PulseAudio
-// library refuses to work in a forked copy of a process that has used it,
-// as the game has once it reconnects to a restarted server.
-constexpr const char* PROBE_VARIABLE = "COLONNADE4_SOUND_PROBE";
-
-// In the probe's process, before anything else of the program runs: starts
-// SDL's sound system and ends, 0 when it started.
-[[maybe_unused]] const bool probe_process = [] {
-    if (!std::getenv(PROBE_VARIABLE)) return false;
-    snd_lib_error_set_handler(ignore_alsa_complaint);
-    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 0 : 1);
-}();
-
-class SoundSystemProbe {
-public:
-    ~SoundSystemProbe() { forget(); }
-
-    // Starts the probe; passed waits for its answer.
-    void start() {
-        forget();
-        if (SDL_WasInit(SDL_INIT_AUDIO)) return;  // started already, and alive
-        std::vector<std::string> variables;
-        for (char** v = environ; *v; ++v)
-            variables.emplace_back(*v);
-        variables.push_back(std::string(PROBE_VARIABLE) + "=1");
-        std::vector<char*> envp;
-        for (std::string& v : variables)
-            envp.push_back(v.data());
-        envp.push_back(nullptr);
-        char name[] = "colonnade4-sound-probe";
-        char* argv[] = {name, nullptr};
-        pid_t pid = -1;
-        if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) == 0) child = pid;
-        unprobed = child < 0;
-    }
-
-    // True when the sound system can be started: the probe started it and
-    // ended well, or no probe could run at all (the game then starts it
-    // unguarded, as it must to play). A probe not started yet is started
-    // now; it is reaped either way. The probe costs a few milliseconds,
-    // after the first picture: started any earlier, it would take the
-    // processor from the game's and the display's start.
-    bool passed() {
-        if (child < 0 && !unprobed) start();
-        if (child < 0) return true;
-        const auto deadline = std::chrono::steady_clock::now() + PROBE_DEADLINE;
-        int status = 0;
-        pid_t done = 0;
-        while ((done = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        if (done == 0) {
-            forget();
-            return false;
-        }
-        child = -1;
-        return done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
-    }
-
-    // Kills and reaps a probe still running; the next passed starts anew.
-    void forget() {
-        if (child > 0) {
-            kill(child, SIGKILL);
-            waitpid(child, nullptr, 0);
-        }
-        child = -1;
-        unprobed = false;
-    }
-
-private:
-    pid_t child = -1;
-    bool unprobed = false;  // no probe could be started
-};
 
 // One message for the audio callback, stamped with when the game sent it.
 struct TimedWord {
@@ -442,7 +355,7 @@ void render_audio(void* userdata, Uint8* stream, int length) {
 bool start_sound_system(FluidDevice::State* s) {
     if (s->sound_system) return true;
     if (!s->probe.passed()) return false;
-    snd_lib_error_set_handler(ignore_alsa_complaint);
+    quiet_alsa_complaints();
     if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
     s->sound_system = true;
     return true;
