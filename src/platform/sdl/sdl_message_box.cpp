@@ -25,6 +25,7 @@
 
 #include "platform/message_box_picture.h"
 #include "platform/sdl/sdl_state.h"
+#include "platform/sdl/x11_pixels.h"
 #include "platform/window.h"
 
 namespace {
@@ -253,28 +254,13 @@ void describe_box(Box& b, ::Window game, const char* caption) {
     XSetWMProtocols(d, b.window, &b.wm_delete_window, 1);
 }
 
-// One 8-bit channel of a stored colour, scaled and shifted into a visual's
-// mask for it.
-unsigned long in_mask(uint32_t value, unsigned long mask) {
-    if (mask == 0) return 0;
-    int shift = 0;
-    while (((mask >> shift) & 1u) == 0)
-        ++shift;
-    const unsigned long top = mask >> shift;
-    return ((value * top + 127) / 255) << shift;
-}
-
 void show_picture(Box& b) {
     if (b.image == nullptr) return;
     paint_message_box(&b.picture, b.look);
-    const Visual* visual = DefaultVisual(b.display, DefaultScreen(b.display));
+    const VisualPixels to_visual(*DefaultVisual(b.display, DefaultScreen(b.display)));
     for (int y = 0; y < b.picture.height; ++y)
-        for (int x = 0; x < b.picture.width; ++x) {
-            const uint32_t p = b.picture.pixels[size_t(y) * size_t(b.picture.width) + size_t(x)];
-            XPutPixel(b.image, x, y,
-                      in_mask(p >> 16 & 0xFF, visual->red_mask) | in_mask(p >> 8 & 0xFF, visual->green_mask) |
-                          in_mask(p & 0xFF, visual->blue_mask));
-        }
+        for (int x = 0; x < b.picture.width; ++x)
+            XPutPixel(b.image, x, y, to_visual(b.picture.pixels[size_t(y) * size_t(b.picture.width) + size_t(x)]));
     XPutImage(b.display, b.window, b.gc, b.image, 0, 0, 0, 0, unsigned(b.picture.width), unsigned(b.picture.height));
 }
 

@@ -7,27 +7,19 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/sdl/sdl_state.h"
+#include "platform/sdl/x11_pixels.h"
 
 namespace {
 
 struct Frame {
     XImage* image = nullptr;  // the whole window, in the visual's pixels
     GC gc = nullptr;
-    // An 8-bit channel value placed in the visual's red, green or blue mask.
-    unsigned long red[256] = {}, green[256] = {}, blue[256] = {};
+    std::optional<VisualPixels> to_visual;
 };
 Frame frame;
-
-void fill_channel(unsigned long* table, unsigned long mask) {
-    int shift = 0;
-    while (shift < 32 && ((mask >> shift) & 1u) == 0)
-        ++shift;
-    const unsigned long top = shift < 32 ? mask >> shift : 0;
-    for (unsigned long v = 0; v < 256; ++v)
-        table[v] = ((v * top + 127) / 255) << shift;
-}
 
 bool prepare(const SdlState& s) {
     XWindowAttributes attributes{};
@@ -39,9 +31,7 @@ bool prepare(const SdlState& s) {
     if (visual == nullptr || (visual->c_class != TrueColor && visual->c_class != DirectColor) ||
         attributes.depth < 15 || attributes.depth > 32)
         return false;
-    fill_channel(frame.red, visual->red_mask);
-    fill_channel(frame.green, visual->green_mask);
-    fill_channel(frame.blue, visual->blue_mask);
+    frame.to_visual.emplace(*visual);
     // Four bytes a pixel hold every depth up to 32 bits.
     char* data = static_cast<char*>(std::calloc(size_t(attributes.width) * size_t(attributes.height), 4));
     if (data == nullptr) return false;
@@ -66,8 +56,7 @@ bool x11_show_frame(const uint32_t* pixels, int width, int left, int top, int ri
     if (right <= left || bottom <= top) return true;
     for (int y = top; y < bottom; ++y)
         for (int x = left; x < right; ++x) {
-            const uint32_t p = pixels[size_t(y) * size_t(width) + size_t(x)];
-            const unsigned long value = frame.red[p >> 16 & 0xFF] | frame.green[p >> 8 & 0xFF] | frame.blue[p & 0xFF];
+            const unsigned long value = (*frame.to_visual)(pixels[size_t(y) * size_t(width) + size_t(x)]);
             for (int dy = 0; dy < k; ++dy)
                 for (int dx = 0; dx < k; ++dx)
                     XPutPixel(frame.image, x * k + dx, y * k + dy, value);
