@@ -1,4 +1,3 @@
-#include "game/game_window.h"
 #include "game/main_loop.h"
 
 #include <iterator>
@@ -8,6 +7,7 @@
 #include "art/icon.h"
 #include "art/shade_canvas.h"
 #include "game/board_view.h"
+#include "game/game_window.h"
 #include "game/game_state.h"
 #include "game/hot_zones.h"
 #include "game/turn_sequence.h"
