@@ -5,16 +5,29 @@ PREFIX ?= /usr/local
 # The build tool's own "Entering directory" lines say nothing useful here.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build run test check-sanitized check-threads soak bench fuzz install package screenshot clean
+.PHONY: all deps test-deps configure configure-tests build run test check-sanitized check-threads soak bench fuzz install package screenshot clean
 
 all: build
 
+# Playing, installing and packaging install only what the game needs; the
+# tests and the developer tools add the test bench's packages.
 deps:
 	@scripts/install-deps.sh
 
-configure: deps
-	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release > /dev/null
+test-deps:
+	@scripts/install-deps.sh test
 
+# A new build directory starts without the test bench, whose packages a
+# player need not have; one that has the test bench keeps it.
+configure: deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release \
+		$(if $(wildcard $(BUILD_DIR)/CMakeCache.txt),,-DBUILD_TESTING=OFF) > /dev/null
+
+configure-tests: test-deps
+	@cmake -S . -B $(BUILD_DIR) -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=ON > /dev/null
+
+# The game, its icons and its pages: what `make install` and `make package`
+# take (and the tests and tools too, once `make test` has configured them).
 build: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
 
@@ -24,10 +37,11 @@ run: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4
 	@./$(BUILD_DIR)/colonnade4
 
-test: build
+test: configure-tests
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
 	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
 
-bench: configure
+bench: configure-tests
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4-engine colonnade4-sprites colonnade4-gamebench
 	@./$(BUILD_DIR)/colonnade4-engine bench
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
@@ -35,7 +49,7 @@ bench: configure
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (build-sanitized/), the real window's end-to-end tests included.
-check-sanitized: deps
+check-sanitized: test-deps
 	@tools/check_sanitized.sh
 
 # The whole suite built with clang's ThreadSanitizer (build-threads/), the
@@ -48,7 +62,7 @@ check-threads:
 # SOAK_SECONDS, then Escape: no crash, no report, no leak, flat memory, and
 # a score panel that counts the games that ended.
 SOAK_SECONDS ?= 180
-soak: deps
+soak: test-deps
 	@tools/soak.sh $(SOAK_SECONDS)
 
 # A million fuzzed events on the headless game (clang, libFuzzer and the
@@ -71,7 +85,7 @@ package: build
 	@cmake --build $(BUILD_DIR) --target package
 
 # The README's picture, docs/screenshot.png, from the real game.
-screenshot: configure
+screenshot: configure-tests
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4-screenshot
 	@./$(BUILD_DIR)/colonnade4-screenshot docs/screenshot.png
 

@@ -2,6 +2,7 @@
 // runs before these tests), read the way a desktop reads an installed
 // application: the desktop entry names a program and an icon, the metainfo
 // names the desktop entry, and each of them must be found where it says.
+// Also what a fresh machine is asked to install for playing and for testing.
 #include <gtest/gtest.h>
 #include <png.h>
 #include <sys/stat.h>
@@ -305,6 +306,56 @@ TEST(Program, AnswersVersionAndHelpAndOtherwiseStartsTheGame) {
     const CommandResult other = run("env -u DISPLAY " + program + " --fullscreen");
     EXPECT_EQ(other.status, 0);
     EXPECT_EQ(other.output, "") << "the game, with nowhere to show itself";
+}
+
+// The words `scripts/install-deps.sh ARGUMENT` gives `apt-get install` on
+// a machine that has none of its packages: dpkg-query there knows no
+// package, and apt-get only writes down what it is asked for.
+std::set<std::string> installed_on_a_fresh_machine(const std::string& argument) {
+    const fs::path bin = fs::path(::testing::TempDir()) / "colonnade4-fresh-machine";
+    const fs::path asked = bin / "asked";
+    fs::remove_all(bin);
+    fs::create_directories(bin);
+    const auto stub = [&](const char* name, const std::string& body) {
+        std::ofstream(bin / name) << "#!/bin/sh\n" << body << "\n";
+        fs::permissions(bin / name, fs::perms::owner_all);
+    };
+    stub("dpkg-query", "exit 1");
+    stub("apt-get", "if [ \"$1\" = install ]; then shift; echo \"$@\" >> " + quoted(asked) + "; fi");
+    stub("sudo", "exec \"$@\"");
+    const fs::path script = fs::path(SOURCE_DIR) / "scripts/install-deps.sh";
+    const CommandResult result = run("PATH=" + quoted(bin) + ":\"$PATH\" " + quoted(script) + " " + argument);
+    EXPECT_EQ(result.status, 0) << result.output;
+    std::set<std::string> packages;
+    std::istringstream words(read_text(asked));
+    for (std::string word; words >> word;)
+        if (word.front() != '-') packages.insert(word);
+    fs::remove_all(bin);
+    return packages;
+}
+
+// `make run` on a player's machine installs what the game needs and
+// nothing of the test bench; `make test` installs both.
+TEST(InstallDeps, OnAFreshMachineThePlayerGetsNoTestPackage) {
+    struct Row {
+        const char* argument;
+        const char* package;
+        bool installed;
+    };
+    const Row rows[] = {
+        {"", "libsdl2-dev", true},        {"", "libfluidsynth-dev", true},   {"", "timgm6mb-soundfont", true},
+        {"", "fonts-liberation2", true},  {"", "dpkg-dev", true},            {"", "libgtest-dev", false},
+        {"", "xvfb", false},              {"", "xdotool", false},            {"", "libxtst-dev", false},
+        {"", "pulseaudio", false},        {"", "desktop-file-utils", false}, {"", "appstream", false},
+        {"", "lintian", false},           {"test", "libsdl2-dev", true},     {"test", "libgtest-dev", true},
+        {"test", "xvfb", true},           {"test", "pulseaudio", true},      {"test", "lintian", true},
+    };
+    std::map<std::string, std::set<std::string>> lists;
+    for (const Row& row : rows) {
+        if (!lists.count(row.argument)) lists[row.argument] = installed_on_a_fresh_machine(row.argument);
+        EXPECT_EQ(lists[row.argument].count(row.package) == 1, row.installed)
+            << "install-deps.sh " << row.argument << (row.installed ? " leaves out " : " installs ") << row.package;
+    }
 }
 
 // `make install PREFIX=~/.local`: that bin is often not on the desktop's
