@@ -17,7 +17,7 @@
 #include <utility>
 #include <vector>
 
-#include "testing/xvfb_session.h"
+#include "testing/child_process.h"
 
 namespace e2e {
 

@@ -1,6 +1,8 @@
 // End-to-end test harness: a private X server, the programs under test
-// running on it, their output read line by line, screenshots, and input
-// sent the way a person sends it (XTEST).
+// running on it (child_process.h), screenshots, input sent the way a person
+// sends it (XTEST) and the windows' properties. One class, in a file per
+// concern: xvfb_session.cpp (the server), xvfb_input.cpp,
+// xvfb_screenshots.cpp and xvfb_windows.cpp.
 //
 //     auto x = e2e::XvfbSession::start();          // Xvfb on a free display
 //     ASSERT_TRUE(x);
@@ -18,28 +20,19 @@
 // Colours are 0x00RRGGBB throughout. X11 headers stay out of this header
 // (their macros clash with test frameworks); windows are plain ids.
 #pragma once
-#include <sys/types.h>
-
 #include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "testing/child_process.h"
+
 struct _XDisplay;
 
 namespace e2e {
-
-using Millis = std::chrono::milliseconds;
-// Generous: a loaded two-core machine may be slow, never this slow.
-constexpr Millis DEFAULT_DEADLINE{10000};
-
-// Calls `done` every `every` until it returns true or `within` has passed;
-// returns whether it became true.
-bool wait_until(const std::function<bool()>& done, Millis within = DEFAULT_DEADLINE, Millis every = Millis{10});
 
 using XWindowId = unsigned long;
 using KeySymbol = unsigned long;  // an X keysym, e.g. XK_Escape from <X11/keysym.h>
@@ -57,61 +50,6 @@ struct Image {
     uint32_t at(int px, int py) const { return pixels[size_t(py) * size_t(width) + size_t(px)]; }
     // For failure reports: writes a binary PPM; false if it could not.
     bool save_ppm(const std::string& path) const;
-};
-
-// A program started by a test. Its standard output is read line by line;
-// standard error goes where the test's goes unless merged into the lines.
-class ChildProcess {
-public:
-    struct Options {
-        std::vector<std::pair<std::string, std::string>> set_env;
-        std::vector<std::string> unset_env;
-        bool merge_stderr = false;
-    };
-
-    ChildProcess() = default;
-    ~ChildProcess();
-    ChildProcess(ChildProcess&& other) noexcept;
-    ChildProcess& operator=(ChildProcess&& other) noexcept;
-    ChildProcess(const ChildProcess&) = delete;
-    ChildProcess& operator=(const ChildProcess&) = delete;
-
-    // argv[0] is the program (looked up in PATH when it has no slash).
-    static ChildProcess start(const std::vector<std::string>& argv, const Options& options);
-
-    bool started() const { return pid_ > 0; }
-    pid_t pid() const { return pid_; }
-
-    // The next line (without its newline); nothing when none came within the
-    // deadline or the output ended.
-    std::optional<std::string> read_line(Millis within = DEFAULT_DEADLINE);
-    // Reads until a line satisfies `wanted` and returns it.
-    std::optional<std::string> wait_for_line(const std::function<bool(const std::string&)>& wanted,
-                                             Millis within = DEFAULT_DEADLINE);
-    std::optional<std::string> wait_for_line_starting(const std::string& prefix, Millis within = DEFAULT_DEADLINE);
-    // Every line read so far, in order, and the same joined for messages.
-    const std::vector<std::string>& lines() const { return lines_; }
-    std::string transcript() const;
-
-    // The exit status as waitpid gives it, once the process has ended.
-    std::optional<int> wait_exit(Millis within = DEFAULT_DEADLINE);
-    bool running();
-    // SIGSTOP and SIGCONT: a stopped program reads nothing, so input made
-    // meanwhile waits for it exactly as it waits behind a long search.
-    void stop();
-    void resume();
-    // SIGKILL to our own pid, then reaped. Harmless when already gone.
-    void kill();
-
-private:
-    bool fill_buffer(Millis within);
-
-    pid_t pid_ = -1;
-    int out_fd_ = -1;
-    bool out_closed_ = false;
-    std::optional<int> status_;
-    std::string buffer_;
-    std::vector<std::string> lines_;
 };
 
 // A private Xvfb on a display number nobody else uses, with a connection of
