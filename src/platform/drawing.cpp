@@ -1,5 +1,6 @@
 // The drawing pass: lines, boxes and pixels on one open draw target. Text
-// lives in text.cpp and shares the pass (colour, mode, current position).
+// (text.cpp, with its fonts in font_handles.cpp) shares the pass (colour,
+// mode, current position).
 #include "platform/drawing.h"
 
 #include <algorithm>
@@ -7,6 +8,7 @@
 #include <cstdlib>
 
 #include "platform/platform_internal.h"
+#include "platform/target_pixels.h"
 
 namespace {
 
@@ -18,11 +20,7 @@ bool pass_open = false;
 // outlives the pass (draw_line_to's end pixel uses it).
 uint32_t current_colour = 0;
 
-uint32_t* pixel_at(int x, int y) {
-    DrawTarget* t = pass.target;
-    if (x < 0 || y < 0 || x >= t->width || y >= t->height) return nullptr;
-    return &t->pixels[size_t(y) * size_t(t->pitch) + size_t(x)];
-}
+uint32_t* pixel_at(int x, int y) { return target_pixel(*pass.target, x, y); }
 
 // Draws one pixel the way lines and boxes do: the colour, or inverted.
 void paint(int x, int y, uint32_t stored) {

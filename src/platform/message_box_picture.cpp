@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/platform_internal.h"
+#include "platform/target_pixels.h"
 
 namespace {
 
@@ -45,12 +46,6 @@ std::vector<std::string> split_lines(const char* text) {
 
 int line_cell(const PlainTextSize& size) { return size.ascent + size.descent; }
 
-void fill(MessageBoxPicture* box, int x, int y, int width, int height, uint32_t colour) {
-    for (int row = std::max(y, 0); row < std::min(y + height, box->height); ++row)
-        std::fill_n(box->pixels.begin() + row * box->width + std::max(x, 0),
-                    std::max(0, std::min(x + width, box->width) - std::max(x, 0)), colour);
-}
-
 }  // namespace
 
 MessageBoxPicture lay_out_message_box(const char* text, int scale) {
@@ -81,15 +76,15 @@ void paint_message_box(MessageBoxPicture* box, OkLook look) {
     if (box->width <= 0 || box->height <= 0) return;
     const int k = box->scale;
     box->pixels.assign(size_t(box->width) * size_t(box->height), BACKGROUND);
-    fill(box, 0, 0, box->width, k, FRAME);
-    fill(box, 0, box->height - k, box->width, k, FRAME);
-    fill(box, 0, 0, k, box->height, FRAME);
-    fill(box, box->width - k, 0, k, box->height, FRAME);
-
     DrawTarget target;
     target.pixels = box->pixels.data();
     target.width = target.pitch = box->width;
     target.height = box->height;
+    fill_rect(target, 0, 0, box->width, k, FRAME);
+    fill_rect(target, 0, box->height - k, box->width, k, FRAME);
+    fill_rect(target, 0, 0, k, box->height, FRAME);
+    fill_rect(target, box->width - k, 0, k, box->height, FRAME);
+
     int y = MARGIN_TOP * k;
     for (const std::string& line : box->lines) {
         PlainTextSize size;
@@ -102,8 +97,8 @@ void paint_message_box(MessageBoxPicture* box, OkLook look) {
     // label sinks by a pixel.
     const PixelRect& b = box->button;
     const uint32_t face = look == OkLook::Pressed ? BUTTON_PRESSED : look == OkLook::Hover ? BUTTON_HOVER : BUTTON_REST;
-    fill(box, b.x + k, b.y, b.width - 2 * k, b.height, face);
-    fill(box, b.x, b.y + k, b.width, b.height - 2 * k, face);
+    fill_rect(target, b.x + k, b.y, b.width - 2 * k, b.height, face);
+    fill_rect(target, b.x, b.y + k, b.width, b.height - 2 * k, face);
     PlainTextSize label;
     if (measure_plain_text(OK_LABEL, TEXT_EM * k, true, &label)) {
         const int sink = look == OkLook::Pressed ? k : 0;

@@ -6,7 +6,8 @@
 #include "platform/drawing.h"
 #include "platform/screen.h"
 
-// The drawing pass of drawing.cpp, read by text.cpp. Null when none is open.
+// The drawing pass of drawing.cpp, read by text.cpp and font_handles.cpp.
+// Null when none is open.
 struct DrawingPass {
     DrawTarget* target = nullptr;
     int mode = 0;              // DM_* flags
@@ -27,10 +28,11 @@ void release_draw_target(DrawTarget* target);
 // takes the back buffer away from a pass left open on it).
 void end_drawing_on(const DrawTarget* target);
 
-// text.cpp: starts reading the font configuration on a helper thread, so
-// that the first text of the artwork does not wait for it. The game itself
-// stays on one thread: nothing else touches the fonts until it is done.
-// Called by init_screen_system once the display has started, never before.
+// font_matching.cpp: starts reading the font configuration on a helper
+// thread, so that the first text of the artwork does not wait for it. The
+// game itself stays on one thread: nothing else touches the fonts until it
+// is done. Called by init_screen_system once the display has started,
+// never before.
 void prepare_fonts_early();
 
 // text.cpp: one line of UTF-8 text in the platform's own plain sans face,
