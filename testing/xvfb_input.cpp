@@ -1,5 +1,7 @@
 // Input as a person makes it, through XTEST: the pointer, its buttons and
 // the keys, each flushed to the server before the call returns.
+#include "testing/xvfb_session.h"
+
 #include <X11/XKBlib.h>
 #include <X11/Xlib.h>
 #include <X11/extensions/XTest.h>
@@ -7,8 +9,6 @@
 #include <X11/keysym.h>
 
 #include <thread>
-
-#include "testing/xvfb_session.h"
 
 namespace e2e {
 

@@ -1,12 +1,12 @@
 // What the screen shows: parts of it read back as 0x00RRGGBB, whatever the
 // server's depth, and written out for failure reports.
+#include "testing/xvfb_session.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 
 #include <algorithm>
 #include <cstdio>
-
-#include "testing/xvfb_session.h"
 
 namespace e2e {
 

@@ -1,12 +1,12 @@
 // Windows on the server: found by title, measured, looked into, and
 // handled the way a window manager or the server itself would.
+#include "testing/xvfb_session.h"
+
 #include <X11/Xlib.h>
 #include <X11/Xutil.h>
 #include <X11/extensions/shape.h>
 
 #include <algorithm>
-
-#include "testing/xvfb_session.h"
 
 namespace e2e {
 
