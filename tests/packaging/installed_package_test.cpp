@@ -7,6 +7,7 @@
 #include <png.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <cstdio>
 #include <filesystem>
@@ -316,7 +317,7 @@ TEST(Program, AnswersVersionAndHelpAndOtherwiseStartsTheGame) {
 // a machine that has none of its packages: dpkg-query there knows no
 // package, and apt-get only writes down what it is asked for.
 std::set<std::string> installed_on_a_fresh_machine(const std::string& argument) {
-    const fs::path bin = fs::path(::testing::TempDir()) / "colonnade4-fresh-machine";
+    const fs::path bin = fs::path(::testing::TempDir()) / ("colonnade4-fresh-machine-" + std::to_string(getpid()));
     const fs::path asked = bin / "asked";
     fs::remove_all(bin);
     fs::create_directories(bin);
