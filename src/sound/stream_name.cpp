@@ -1,0 +1,32 @@
+// The name, icon and role under which the desktop's mixers list the game's
+// stream (declared in fluid_device.h, whose device calls it as it is made).
+#include <SDL.h>
+
+#include <cstdlib>
+#include <string>
+
+#include "sound/fluid_device.h"
+
+namespace {
+
+// The desktop entry's icon, for mixers that show the stream.
+constexpr const char* AUDIO_ICON_NAME = COLONNADE4_APP_ID;
+
+}  // namespace
+
+void name_audio_stream() {
+    // SDL's PulseAudio and PipeWire outputs take the name from these hints
+    // when SDL's sound system starts.
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, AUDIO_APPLICATION_NAME);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, AUDIO_APPLICATION_NAME);
+    SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "Game");
+    // SDL's PulseAudio output ignores the role, and names no icon; without
+    // SDL's own PulseAudio output SDL plays through ALSA, whose PulseAudio
+    // plug-in names the stream after whatever ALSA says. The PulseAudio
+    // library lets this variable have the last word: the game's name, the
+    // desktop entry's icon, and the role by which mixers and policies tell a
+    // game's sounds. A value the user set is theirs and stays.
+    const std::string properties = std::string("application.name='") + AUDIO_APPLICATION_NAME +
+                                   "' application.icon_name='" + AUDIO_ICON_NAME + "' media.role='game'";
+    setenv("PULSE_PROP_OVERRIDE", properties.c_str(), 0);
+}
