@@ -1,7 +1,7 @@
-// The probe is the game's own program started anew with PROBE_VARIABLE set,
-// rather than a fork: the PulseAudio library refuses to work in a forked
-// copy of a process that has used it, as the game has once it reconnects to
-// a restarted server.
+// The probe is the game's own program started anew with PROBE_VARIABLE set
+// (its main then runs run_sound_probe and nothing else), rather than a fork:
+// the PulseAudio library refuses to work in a forked copy of a process that
+// has used it, as the game has once it reconnects to a restarted server.
 #include "sound/sound_system_probe.h"
 
 #include <SDL.h>
@@ -26,17 +26,18 @@ constexpr auto PROBE_DEADLINE = std::chrono::milliseconds(3000);
 
 void ignore_alsa_complaint(const char*, int, const char*, int, const char*, ...) {}
 
-// In the probe's process, before anything else of the program runs: starts
-// SDL's sound system and ends, 0 when it started.
-[[maybe_unused]] const bool probe_process = [] {
-    if (!std::getenv(PROBE_VARIABLE)) return false;
-    quiet_alsa_complaints();
-    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 0 : 1);
-}();
-
 }  // namespace
 
 void quiet_alsa_complaints() { snd_lib_error_set_handler(ignore_alsa_complaint); }
+
+bool sound_probe_requested() { return std::getenv(PROBE_VARIABLE) != nullptr; }
+
+void run_sound_probe() {
+    quiet_alsa_complaints();
+    // _exit: SDL's sound threads may still run, and nothing of the program
+    // was started that would need its exit handlers.
+    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 0 : 1);
+}
 
 void SoundSystemProbe::start() {
     forget();

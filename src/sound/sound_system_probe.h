@@ -3,9 +3,17 @@
 // SDL 2.26 crashes while starting its sound system on a PulseAudio server
 // without any sink (it copies the missing default sink's name). Another
 // process tries it first: only if that one lives does the game start the
-// sound system itself.
+// sound system itself. That process is the program that links this file,
+// started anew: its main must begin with
+//
+//     if (sound_probe_requested()) run_sound_probe();
 #pragma once
 #include <sys/types.h>
+
+// True in the probe's process.
+bool sound_probe_requested();
+// Starts SDL's sound system and ends the process: 0 when it started.
+[[noreturn]] void run_sound_probe();
 
 // The ALSA library prints its own complaints to standard error when a
 // machine has no sound card; the game says so once, in its box, and
