@@ -35,12 +35,17 @@ std::string run(const std::string& command) {
 
 }  // namespace
 
-std::unique_ptr<PulseServer> PulseServer::start(bool with_sink) {
-    if (run("command -v pulseaudio parec pactl").empty()) {
-        last_failure() = "pulseaudio, parec or pactl is not installed (scripts/install-deps.sh installs them)";
+const char* server_name(ServerKind kind) { return kind == ServerKind::pipewire ? "PipeWire" : "PulseAudio"; }
+
+std::unique_ptr<PulseServer> PulseServer::start(bool with_sink, ServerKind kind) {
+    const std::string programs =
+        kind == ServerKind::pipewire ? "pipewire wireplumber pipewire-pulse parec pactl" : "pulseaudio parec pactl";
+    if (run("command -v " + programs).empty()) {
+        last_failure() = "one of " + programs + " is not installed (scripts/install-deps.sh installs them)";
         return nullptr;
     }
     std::unique_ptr<PulseServer> p(new PulseServer);
+    p->kind_ = kind;
     p->with_sink_ = with_sink;
     char pattern[] = "/tmp/c4-pulse-XXXXXX";
     if (!mkdtemp(pattern)) {
@@ -50,46 +55,58 @@ std::unique_ptr<PulseServer> PulseServer::start(bool with_sink) {
     p->dir_ = pattern;
     fs::create_directories(p->dir_ + "/run");
     fs::create_directories(p->dir_ + "/home");
-    // The module-suspend-on-idle of a desktop, with a one-second timeout.
-    std::ofstream(p->dir_ + "/server.pa")
-        << (with_sink ? "load-module module-null-sink sink_name=out rate=44100\n" : "")
-        << "load-module module-native-protocol-unix auth-anonymous=1 socket=" << p->dir_ << "/native\n"
-        << "load-module module-suspend-on-idle timeout=1\n";
     std::ofstream(p->dir_ + "/client.conf") << "autospawn = no\n";
     if (!p->launch()) return nullptr;
     return p;
 }
 
-std::string PulseServer::why_not() { return "no private PulseAudio server: " + last_failure(); }
+std::string PulseServer::why_not() { return "no private sound server: " + last_failure(); }
 
-bool PulseServer::launch() {
+bool PulseServer::launch() { return kind_ == ServerKind::pipewire ? launch_pipewire() : launch_pulseaudio(); }
+
+ChildProcess PulseServer::start_logged(const std::vector<std::string>& argv, const std::string& log) const {
     ChildProcess::Options options;
-    options.set_env = {{"XDG_RUNTIME_DIR", dir_ + "/run"}, {"HOME", dir_ + "/home"}};
-    options.merge_stderr = true;
-    server_ = ChildProcess::start({"pulseaudio", "--daemonize=no", "-n", "-F", dir_ + "/server.pa",
-                                   "--exit-idle-time=-1", "--use-pid-file=no", "--log-target=stderr"},
-                                  options);
-    if (!server_.started() || !wait_until([&] { return !pactl("info").empty() || !server_.running(); }) ||
-        !server_.running()) {
-        // Its own words say why.
-        while (server_.read_line(Millis{100})) {}
-        last_failure() = "pulseaudio did not start: " + server_.transcript();
-        return false;
-    }
-    return true;
+    options.set_env = {{"XDG_RUNTIME_DIR", dir_ + "/run"}, {"HOME", dir_ + "/home"},
+                       {"XDG_CONFIG_HOME", dir_ + "/config"}, {"PULSE_SERVER", "unix:" + socket_}};
+    // A private server talks to no desktop: no session bus, and no X
+    // display through which D-Bus would start one.
+    options.unset_env = {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY"};
+    std::string command = "exec";
+    for (const std::string& word : argv)
+        command += " '" + word + "'";
+    return ChildProcess::start({"sh", "-c", command + " >> '" + dir_ + "/" + log + ".log' 2>&1"}, options);
+}
+
+bool PulseServer::answers(const std::string& what, ChildProcess& process) {
+    if (process.started() && wait_until([&] { return !pactl("info").empty() || !process.running(); }) &&
+        process.running())
+        return true;
+    std::ifstream log(dir_ + "/" + what + ".log");
+    last_failure() = what + " did not start: " + std::string(std::istreambuf_iterator<char>(log), {});
+    return false;
+}
+
+bool PulseServer::launch_pulseaudio() {
+    socket_ = dir_ + "/native";
+    // The module-suspend-on-idle of a desktop, with a one-second timeout.
+    std::ofstream(dir_ + "/server.pa") << (with_sink_ ? "load-module module-null-sink sink_name=out rate=44100\n" : "")
+                                       << "load-module module-native-protocol-unix auth-anonymous=1 socket="
+                                       << socket_ << "\n"
+                                       << "load-module module-suspend-on-idle timeout=1\n";
+    server_ = start_logged({"pulseaudio", "--daemonize=no", "-n", "-F", dir_ + "/server.pa", "--exit-idle-time=-1",
+                            "--use-pid-file=no", "--log-target=stderr"},
+                           "pulseaudio");
+    return answers("pulseaudio", server_);
 }
 
 PulseServer::~PulseServer() {
-    recorder_.kill();
-    server_.kill();
+    kill_server();
     std::error_code ignored;
     fs::remove_all(dir_, ignored);
 }
 
 std::vector<std::pair<std::string, std::string>> PulseServer::client_env() const {
-    return {{"PULSE_SERVER", "unix:" + dir_ + "/native"},
-            {"PULSE_CLIENTCONFIG", dir_ + "/client.conf"},
-            {"PULSE_LATENCY_MSEC", std::to_string(CLIENT_LATENCY_MS)}};
+    return {{"PULSE_SERVER", "unix:" + socket_}, {"PULSE_CLIENTCONFIG", dir_ + "/client.conf"}};
 }
 
 void PulseServer::use_in_this_process() const {
@@ -99,6 +116,8 @@ void PulseServer::use_in_this_process() const {
 
 void PulseServer::kill_server() {
     recorder_.kill();
+    pulse_.kill();
+    session_.kill();
     server_.kill();
 }
 
@@ -108,8 +127,8 @@ bool PulseServer::restart() {
 }
 
 std::string PulseServer::pactl(const std::string& arguments) const {
-    return run("PULSE_SERVER=unix:" + dir_ + "/native PULSE_CLIENTCONFIG=" + dir_ + "/client.conf pactl " +
-               arguments + " 2>/dev/null");
+    return run("PULSE_SERVER=unix:" + socket_ + " PULSE_CLIENTCONFIG=" + dir_ + "/client.conf pactl " + arguments +
+               " 2>/dev/null");
 }
 
 std::string PulseServer::sink_state() const {
@@ -133,7 +152,6 @@ bool PulseServer::start_recording() {
     // and the null sink, which runs at its clients' shortest latency, takes
     // a new stream at once.
     options.unset_env = {"PULSE_LATENCY_MSEC"};
-    options.set_env.pop_back();
     recorder_ = ChildProcess::start({"sh", "-c",
                                      "exec parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 "
                                      "--latency-msec=5 > '" +

@@ -1,5 +1,6 @@
 // The built-in synthesiser heard through a real sound server: a private
-// PulseAudio server with a null sink, whose monitor is recorded. What the
+// PulseAudio server, and a private PipeWire with its PulseAudio service, each
+// with a null sink whose monitor is recorded. What the
 // recording holds is what a player hears; the sink's state is what the
 // sound card does.
 #include <SDL.h>
@@ -17,6 +18,10 @@
 #include "sound/fluid_device.h"
 #include "testing/pulse_server.h"
 
+namespace e2e {
+void PrintTo(ServerKind kind, std::ostream* out) { *out << server_name(kind); }
+}  // namespace e2e
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
@@ -33,10 +38,10 @@ constexpr uint32_t ALL_SOUND_OFF_ON_0 = 0x0078B0;
 
 std::string frames_as_ms(long frames) { return std::to_string(double(frames) / FRAMES_PER_MS) + " ms"; }
 
-class FluidPulse : public ::testing::Test {
+class FluidPulse : public ::testing::TestWithParam<e2e::ServerKind> {
 protected:
     void SetUp() override {
-        pulse = e2e::PulseServer::start(with_sink());
+        pulse = e2e::PulseServer::start(with_sink(), server());
         if (!pulse) GTEST_SKIP() << e2e::PulseServer::why_not();
         pulse->use_in_this_process();
         setenv("SDL_AUDIODRIVER", "pulseaudio", 1);
@@ -45,6 +50,7 @@ protected:
     void TearDown() override {
         if (device) device->close();
     }
+    virtual e2e::ServerKind server() const { return GetParam(); }
     virtual bool with_sink() const { return true; }
 
     bool open_loaded() {
@@ -65,7 +71,7 @@ protected:
 
 // Once the last note and its tail have died away the stream goes, the sink
 // suspends, and the next note is heard at once all the same.
-TEST_F(FluidPulse, TheStreamRestsOnceQuietAndTheSinkSuspendsThenTheNextNoteIsHeardAtOnce) {
+TEST_P(FluidPulse, TheStreamRestsOnceQuietAndTheSinkSuspendsThenTheNextNoteIsHeardAtOnce) {
     ASSERT_TRUE(pulse->start_recording());
     ASSERT_TRUE(open_loaded());
     // The stream as the desktop's mixers list it.
@@ -102,7 +108,7 @@ TEST_F(FluidPulse, TheStreamRestsOnceQuietAndTheSinkSuspendsThenTheNextNoteIsHea
 // the computer's tune (200 ms, then 10 ms less each time); a busy machine
 // may send a note late, so the gaps are those of the moments actually sent.
 // Each note is cut before the next, so that each begins where sound rises.
-TEST_F(FluidPulse, NotesSoundAtTheMomentsTheyWereSentToTheMillisecond) {
+TEST_P(FluidPulse, NotesSoundAtTheMomentsTheyWereSentToTheMillisecond) {
     ASSERT_TRUE(pulse->start_recording());
     ASSERT_TRUE(open_loaded());
     ASSERT_TRUE(device->send(NO_REVERB_ON_0));
@@ -140,7 +146,7 @@ TEST_F(FluidPulse, NotesSoundAtTheMomentsTheyWereSentToTheMillisecond) {
 // device notices, stays silent meanwhile, and the next note after the
 // server's return is heard (once the half second between two looks for
 // the server has passed).
-TEST_F(FluidPulse, ANoteAfterTheServerCameBackIsHeard) {
+TEST_P(FluidPulse, ANoteAfterTheServerCameBackIsHeard) {
     ASSERT_TRUE(pulse->start_recording());
     ASSERT_TRUE(open_loaded());
     strike();
@@ -164,7 +170,12 @@ TEST_F(FluidPulse, ANoteAfterTheServerCameBackIsHeard) {
         << "the note after the server's return was not heard once";
 }
 
+INSTANTIATE_TEST_SUITE_P(Servers, FluidPulse, ::testing::Values(e2e::ServerKind::pulseaudio, e2e::ServerKind::pipewire),
+                         [](const auto& info) { return std::string(e2e::server_name(info.param)); });
+
+// SDL's crash needs PulseAudio's own server.
 class FluidPulseWithoutSink : public FluidPulse {
+    e2e::ServerKind server() const override { return e2e::ServerKind::pulseaudio; }
     bool with_sink() const override { return false; }
 };
 
