@@ -26,6 +26,12 @@ bool PulseServer::launch_pipewire() {
            "load_script(\"intended-roles.lua\")\n"
            "load_script(\"suspend-node.lua\")\n";
     std::ofstream(config + "/bluetooth.lua.d/90-enable-all.lua") << "\n";
+    // A killed server leaves its socket behind: the others would find it
+    // before the new server listens.
+    std::error_code ignored;
+    fs::remove(dir_ + "/run/pipewire-0", ignored);
+    fs::remove(dir_ + "/run/pipewire-0.lock", ignored);
+    fs::remove_all(dir_ + "/run/pulse", ignored);
     server_ = start_logged({"pipewire"}, "pipewire");
     if (!server_.started() || !wait_until([&] { return fs::exists(dir_ + "/run/pipewire-0") || !server_.running(); }) ||
         !server_.running()) {

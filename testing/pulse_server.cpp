@@ -3,6 +3,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -199,6 +200,39 @@ std::vector<size_t> onsets_after_silence(const std::vector<int16_t>& samples, si
         quiet = 0;
     }
     return onsets;
+}
+
+std::vector<Sound> sounds_in(const std::vector<int16_t>& samples, size_t quiet_after) {
+    constexpr size_t GAP = PULSE_RATE / 500, END = PULSE_RATE / 20;
+    const auto level = [&](size_t f) { return std::max(std::abs(samples[2 * f]), std::abs(samples[2 * f + 1])); };
+    std::vector<Sound> sounds;
+    size_t quiet = quiet_after;
+    for (size_t f = 0; f < samples.size() / 2; ++f) {
+        if (level(f) == 0) {
+            ++quiet;
+            continue;
+        }
+        if (quiet >= quiet_after) sounds.push_back({f, f, 0, 0, 0});
+        quiet = 0;
+        sounds.back().end = f;
+        sounds.back().peak = std::max(sounds.back().peak, level(f));
+    }
+    for (Sound& sound : sounds) {
+        // A gap where the sound was loud a moment before: a quiet tail's
+        // samples round to zeros of their own.
+        size_t run = 0;
+        int before = 0;  // the sound's level a moment before, held for some 5 ms
+        for (size_t f = sound.start; f <= sound.end; ++f)
+            if (level(f) != 0) {
+                run = 0;
+                before = std::max(int(int64_t(before) * 219 / 220), level(f));
+            } else if (++run == GAP && before > sound.peak / 100) {
+                ++sound.gaps;
+            }
+        for (size_t f = sound.end + 1 - std::min(END, sound.end + 1 - sound.start); f <= sound.end; ++f)
+            sound.end_peak = std::max(sound.end_peak, level(f));
+    }
+    return sounds;
 }
 
 }  // namespace e2e

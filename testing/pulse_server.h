@@ -101,4 +101,14 @@ private:
 // rises above it again.
 std::vector<size_t> onsets_after_silence(const std::vector<int16_t>& samples, size_t quiet_before, int16_t floor = 0);
 
+// One sound of a recording: from where it rises out of silence to its last
+// frame before at least `quiet_after` frames of silence.
+struct Sound {
+    size_t start, end;
+    int peak;        // its loudest sample
+    int end_peak;    // its loudest in the 50 ms before its end
+    size_t gaps;     // runs of 2 ms or more of digital silence inside it
+};
+std::vector<Sound> sounds_in(const std::vector<int16_t>& samples, size_t quiet_after);
+
 }  // namespace e2e

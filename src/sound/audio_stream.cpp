@@ -1,30 +1,109 @@
 #include "sound/audio_stream.h"
 
+#include <algorithm>
+#include <thread>
+
 #include "sound/audio_format.h"
+#include "sound/soundfont_loader.h"
 #include "sound/synth_renderer.h"
 
 namespace {
 
-// 512 frames are 11.6 ms at 44.1 kHz: a disc's click follows the disc at once.
+using Clock = std::chrono::steady_clock;
+
+// 512 frames are 11.6 ms at 44.1 kHz: a disc's click follows the disc at
+// once; the sound server holds more (see stream_properties.cpp).
 constexpr int BUFFER_FRAMES = 512;
-// A lost sound server is looked for again at the next note, but not more
-// often than this: each look costs a process and a connection attempt.
-constexpr auto RECONNECT_EVERY = std::chrono::milliseconds(500);
+// A lost sound server is looked for again every quarter of a second at
+// first, as a restarting server is back within that, then less and less
+// often while it stays away (each look costs a process and a connection
+// attempt); a note asks for the next look within the quarter second, so
+// that the notes after it are heard.
+constexpr auto LOOK_EVERY = std::chrono::milliseconds(250);
+constexpr auto LOOK_AT_LEAST_EVERY = std::chrono::milliseconds(8000);
 
 }  // namespace
 
+void AudioStream::open() {
+    wanted_ = true;
+    first_look_ = Look::pending;
+    next_look_ = {};
+    look_every_ = LOOK_EVERY;
+    look();
+}
+
+// One step of the look: the probe started, its answer taken, then SDL's
+// sound system and a stream; none of it waits.
+void AudioStream::look() {
+    // FluidSynth's settings list SDL's audio devices as they are made:
+    // never while SDL's sound system starts.
+    if (!wanted_ || sound_system_ || !loader_.settings_made()) return;
+    SoundSystemProbe::Answer answer = probe_.poll();
+    if (answer == SoundSystemProbe::Answer::none) {
+        if (Clock::now() < next_look_) return;
+        probe_.start();
+        answer = probe_.poll();
+    }
+    if (answer == SoundSystemProbe::Answer::running) return;
+    probe_.forget();
+    if (answer == SoundSystemProbe::Answer::passed && start_sound_system() && open_stream()) {
+        if (first_look_ == Look::pending) first_look_ = Look::done;
+        look_every_ = LOOK_EVERY;
+        return;
+    }
+    stop_sound_system();
+    look_failed();
+}
+
+void AudioStream::look_failed() {
+    if (first_look_ == Look::pending) first_look_ = Look::failed;
+    next_look_ = Clock::now() + look_every_;
+    look_every_ = std::min<std::chrono::milliseconds>(look_every_ * 2, LOOK_AT_LEAST_EVERY);
+}
+
+void AudioStream::reopen() {
+    if (sound_system_ && !open_stream()) {
+        // The server went away while the stream rested.
+        stop_sound_system();
+        look_failed();
+    }
+    if (!sound_system_) {
+        next_look_ = std::min(next_look_, Clock::now() + LOOK_EVERY);
+        look_every_ = LOOK_EVERY;
+        look();
+    }
+    if (!audio_) renderer_.settle_without_stream();
+}
+
+void AudioStream::tend() {
+    if (audio_ && SDL_GetAudioDeviceStatus(audio_) == SDL_AUDIO_STOPPED) {
+        stop_sound_system();
+        renderer_.settle_without_stream();
+    }
+    look();
+    if (!audio_ || !renderer_.maybe_at_rest()) return;
+    SDL_LockAudioDevice(audio_);
+    const bool quiet = renderer_.at_rest();
+    SDL_UnlockAudioDevice(audio_);
+    if (quiet) close_stream();
+}
+
+void AudioStream::wait_for_first_look() {
+    while (first_look_ == Look::pending) {
+        look();
+        if (first_look_ == Look::pending) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+}
+
 bool AudioStream::start_sound_system() {
-    if (sound_system_) return true;
-    if (!probe_.passed()) return false;
     quiet_alsa_complaints();
-    if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return false;
-    sound_system_ = true;
-    return true;
+    sound_system_ = SDL_InitSubSystem(SDL_INIT_AUDIO) == 0;
+    return sound_system_;
 }
 
 void AudioStream::stop_sound_system() {
     // The platform may already have shut SDL down, which closed the output.
-    close();
+    close_stream();
     if (sound_system_ && SDL_WasInit(SDL_INIT_AUDIO)) SDL_QuitSubSystem(SDL_INIT_AUDIO);
     sound_system_ = false;
 }
@@ -47,42 +126,7 @@ bool AudioStream::open_stream() {
     return true;
 }
 
-bool AudioStream::open() {
-    if (start_sound_system() && open_stream()) return true;
-    stop_sound_system();
-    return false;
-}
-
-void AudioStream::reopen() {
-    const auto now = std::chrono::steady_clock::now();
-    if (now < next_reconnect_) {
-        renderer_.settle_without_stream();
-        return;
-    }
-    if (sound_system_ && open_stream()) return;
-    stop_sound_system();
-    if (start_sound_system() && open_stream()) return;
-    stop_sound_system();
-    next_reconnect_ = now + RECONNECT_EVERY;
-    renderer_.settle_without_stream();
-}
-
-bool AudioStream::lost() {
-    if (!audio_ || SDL_GetAudioDeviceStatus(audio_) != SDL_AUDIO_STOPPED) return false;
-    stop_sound_system();
-    renderer_.settle_without_stream();
-    return true;
-}
-
-void AudioStream::close_if_at_rest() {
-    if (!audio_ || !renderer_.maybe_at_rest()) return;
-    SDL_LockAudioDevice(audio_);
-    const bool quiet = renderer_.at_rest();
-    SDL_UnlockAudioDevice(audio_);
-    if (quiet) close();
-}
-
-void AudioStream::close() {
+void AudioStream::close_stream() {
     if (audio_ && SDL_WasInit(SDL_INIT_AUDIO)) SDL_CloseAudioDevice(audio_);
     audio_ = 0;
 }
@@ -90,5 +134,6 @@ void AudioStream::close() {
 void AudioStream::stop() {
     stop_sound_system();
     probe_.forget();
-    next_reconnect_ = {};
+    wanted_ = false;
+    first_look_ = Look::none;
 }

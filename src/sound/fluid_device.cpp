@@ -1,6 +1,6 @@
 // The built-in synthesiser's device: the soundfont's loader, the renderer
 // SDL's audio thread calls, and the stream through SDL, held together and
-// driven from the game's thread.
+// driven from the game's thread, which none of them keeps waiting.
 #include "sound/fluid_device.h"
 
 #include "sound/audio_stream.h"
@@ -9,17 +9,19 @@
 #include "sound/synth_renderer.h"
 
 struct FluidDevice::State {
-    explicit State(std::string soundfont_path) : loader(std::move(soundfont_path)), renderer(loader), stream(renderer) {}
+    State(std::string soundfont_path, std::string probe_program)
+        : loader(std::move(soundfont_path)), renderer(loader), stream(renderer, loader, std::move(probe_program)) {}
 
     SoundfontLoader loader;
     SynthRenderer renderer;
     AudioStream stream;
     bool open_tried = false;
-    bool opened = false;  // open succeeded; until close
-    bool load_failure_told = false;
+    bool opened = false;       // open succeeded; until close
+    bool failure_told = false;  // that nothing will sound
 };
 
-FluidDevice::FluidDevice(std::string soundfont_path) : state(std::make_unique<State>(std::move(soundfont_path))) {
+FluidDevice::FluidDevice(std::string soundfont_path, std::string probe_program)
+    : state(std::make_unique<State>(std::move(soundfont_path), std::move(probe_program))) {
     name_audio_stream();
 }
 
@@ -33,12 +35,10 @@ bool FluidDevice::open() {
     s->open_tried = true;
     const Load before = s->loader.status();
     if (before == Load::failed) return false;
-    s->loader.wait_for_settings();
-    // Without an earlier prepare the file is checked here and its load
-    // starts only once the output is open.
+    // Without an earlier prepare the file is checked here.
     if (before == Load::not_started && !looks_like_soundfont(s->loader.path())) return false;
-    if (!s->stream.open()) return false;
     s->loader.start();
+    s->stream.open();
     s->opened = true;
     return true;
 }
@@ -55,17 +55,20 @@ bool FluidDevice::send(uint32_t word) {
 bool FluidDevice::tend() {
     State* s = state.get();
     if (!s->opened) return true;
-    if (s->loader.status() == Load::failed) {
-        // Nothing will ever sound: no stream either.
-        s->stream.close();
-        const bool told = s->load_failure_told;
-        s->load_failure_told = true;
-        return told;
-    }
-    // A stream the server dropped goes with SDL's sound system; the next
-    // note looks for the server again.
-    if (!s->stream.lost()) s->stream.close_if_at_rest();
-    return true;
+    const bool silent = s->loader.status() == Load::failed;
+    if (silent)
+        s->stream.stop();  // nothing will ever sound: no stream either
+    else
+        s->stream.tend();
+    if (!silent && !s->stream.failed_to_start()) return true;
+    const bool told = s->failure_told;
+    s->failure_told = true;
+    return told;
+}
+
+bool FluidDevice::settle() {
+    if (state->opened) state->stream.wait_for_first_look();
+    return tend();
 }
 
 void FluidDevice::close() {
@@ -78,10 +81,14 @@ void FluidDevice::close() {
     s->renderer.forget();
     s->open_tried = false;
     s->opened = false;
-    s->load_failure_told = false;
+    s->failure_told = false;
 }
 
-bool FluidDevice::wait_until_loaded() { return state->loader.wait_until_finished(); }
+bool FluidDevice::wait_until_loaded() {
+    const bool loaded = state->loader.wait_until_finished();
+    if (state->opened) state->stream.wait_for_first_look();
+    return loaded;
+}
 
 bool FluidDevice::loaded() { return state->loader.status() == Load::ready; }
 

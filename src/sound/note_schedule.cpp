@@ -1,42 +1,46 @@
 #include "sound/note_schedule.h"
 
 #include <algorithm>
+#include <cstdlib>
 
 #include "sound/audio_format.h"
 
-namespace {
-
-// The pace may creep later by this much a buffer, for an output whose
-// clock runs slower than the game's.
-constexpr int64_t DRIFT_NS = 1000;
-
-}  // namespace
-
 void NoteSchedule::restart() {
-    clock_started_ = false;
     stream_frames_ = 0;
+    requests_ = 0;
 }
 
-// When this buffer was due: the output asks for buffers at a steady pace
-// on average, each request a little late, some in a burst. The due times are
-// the frames written so far laid on the earliest pace the requests have
-// kept: a request never comes before its buffer is due, so every message
-// sent before that moment is in hand when the buffer is made. A stream's
-// first buffer is made as it opens, before the output asks for anything:
-// it sets no pace.
+// When this buffer was due. The output asks for each buffer once the frames
+// before it have played down to its own buffer's worth: at a steady pace,
+// each request a little late, some in a burst when the output catches up.
+// Laid on the earliest pace the latest requests have kept, the due times
+// follow the output's real position: a request never comes before its
+// buffer is due, so every message sent before that moment is in hand when
+// the buffer is made, and each sounds the same delay after it was sent.
+//
+// A hiccup (the program stopped, its audio thread held up) may have let the
+// output run dry: the silence it played then has moved every later frame,
+// by as much as the requests after it are late. The pace is read anew from
+// those, and holds again once the output has caught up, a few buffers
+// later; had the output not run dry, the requests after the catching up
+// keep the old pace. A slower clock of the output's is followed as the
+// earliest requests leave the window. A stream's first buffer is made as it
+// opens, before the output asks for anything: it sets no pace.
+#include <cstdio>
+static FILE* dbg = std::getenv("C4_DBG") ? std::fopen(std::getenv("C4_DBG"), "w") : nullptr;
 BufferSpan NoteSchedule::next_buffer(int64_t now_ns, int frames) {
+    if (dbg) std::fprintf(dbg, "%lld %lld %d\n", (long long)now_ns, (long long)stream_frames_, frames);
     const int64_t length_ns = int64_t(frames) * 1000000000 / rate_;
     int64_t due = now_ns;
     if (stream_frames_ != 0) {
+        if (now_ns - last_request_ns_ > HICCUP_BUFFERS * length_ns) requests_ = 0;
         const int64_t written_ns = int64_t(stream_frames_) * 1000000000 / rate_;
-        const int64_t phase = now_ns - written_ns;
-        if (!clock_started_ || phase < pace_ns_)
-            pace_ns_ = phase;
-        else
-            pace_ns_ += DRIFT_NS;
-        clock_started_ = true;
-        due = pace_ns_ + written_ns;
+        phases_[size_t(requests_ % PACE_REQUESTS)] = now_ns - written_ns;
+        ++requests_;
+        const auto kept = phases_.begin() + std::min(requests_, PACE_REQUESTS);
+        due = *std::min_element(phases_.begin(), kept) + written_ns;
     }
+    last_request_ns_ = now_ns;
     stream_frames_ += uint64_t(frames);
     return {due, length_ns};
 }

@@ -7,6 +7,7 @@
 // own moment (to within the synthesiser's block), so that the tunes keep
 // their rhythm instead of moving by whole buffers.
 #pragma once
+#include <array>
 #include <cstdint>
 
 // The moments whose messages one buffer plays: [due - length, due).
@@ -28,9 +29,19 @@ public:
     // message goes before another).
     int frame_of(const BufferSpan& span, int64_t sent_ns, int64_t block_phase, int frames, int done) const;
 
+    // How many of the latest requests the pace is read from: enough to see
+    // through each request's own lateness.
+    static constexpr int PACE_REQUESTS = 64;
+    // A request this many buffers after the one before ends a hiccup: the
+    // pace is read anew from the requests after it.
+    static constexpr int HICCUP_BUFFERS = 4;
+
 private:
     const int rate_;
     uint64_t stream_frames_ = 0;  // frames asked for since the stream opened
-    bool clock_started_ = false;  // pace_ns_ holds for this stream
-    int64_t pace_ns_ = 0;         // when the stream's frame 0 was due
+    // When the stream's frame 0 would have been due, as each of the latest
+    // requests tells it (their time less the frames written before them).
+    std::array<int64_t, PACE_REQUESTS> phases_{};
+    int requests_ = 0;  // since the stream opened or the last hiccup
+    int64_t last_request_ns_ = 0;
 };

@@ -60,9 +60,9 @@ void SoundfontLoader::start() {
     thread_ = std::thread(&SoundfontLoader::load, this);
 }
 
-void SoundfontLoader::wait_for_settings() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    load_finished_.wait(lock, [this] { return settings_made_ || load_ != Load::loading; });
+bool SoundfontLoader::settings_made() {
+    std::lock_guard<std::mutex> lock(mutex_);
+    return settings_made_ || load_ != Load::loading;
 }
 
 bool SoundfontLoader::wait_until_finished() {

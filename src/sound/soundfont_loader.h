@@ -27,8 +27,8 @@ public:
     void start();
     // FluidSynth's settings list SDL's audio devices as they are made, so
     // they are made before SDL's sound system starts, never while it
-    // starts: the device waits for them (or for the load's end) first.
-    void wait_for_settings();
+    // starts: true once they are made, or no load is under way.
+    bool settings_made();
     // Blocks until the load has ended; true when it succeeded.
     bool wait_until_finished();
 
