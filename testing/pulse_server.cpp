@@ -151,10 +151,12 @@ bool PulseServer::start_recording() {
     options.set_env = client_env();
     // The shortest latency parec gets: the file follows the sink closely,
     // and the null sink, which runs at its clients' shortest latency, takes
-    // a new stream at once.
+    // a new stream at once. It runs above the busy programs of a loaded
+    // machine (where it may), as the servers do: what it takes down is
+    // what the sink played, not how the recorder kept up.
     options.unset_env = {"PULSE_LATENCY_MSEC"};
     recorder_ = ChildProcess::start({"sh", "-c",
-                                     "exec parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 "
+                                     "renice -n -15 $$ >/dev/null 2>&1; exec parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 "
                                      "--latency-msec=5 > '" +
                                          dir_ + "/heard.raw'"},
                                     options);
