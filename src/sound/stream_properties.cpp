@@ -16,9 +16,10 @@ constexpr const char* AUDIO_ICON_NAME = COLONNADE4_APP_ID;
 // What the server holds of the stream, in milliseconds. SDL asks for one
 // 11.6 ms buffer, which a desktop user's game, whose sound thread runs at
 // normal priority, cannot keep filled beside two busy programs: the sound
-// breaks up. This much rides out such a machine, and lets PipeWire run its
-// graph in blocks of about half of it instead of 5 ms, which would cost
-// every other program on the desktop too.
+// breaks up. This much rides out two busy programs, for some 15 ms more
+// delay before a note is heard, and sets PipeWire's graph to blocks of
+// 20 ms instead of 5, which would cost every other program on the desktop
+// too. (60 ms rides out a busier machine still, for 20 ms more.)
 constexpr const char* SERVER_LATENCY_MS = "46";
 
 }  // namespace
