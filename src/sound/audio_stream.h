@@ -40,7 +40,6 @@ public:
     void wait_for_first_look();
     // The stream, SDL's sound system and the probe, all stopped.
     void stop();
-    void close_stream();
 
     bool running() const { return audio_ != 0; }
 
@@ -51,6 +50,7 @@ private:
     bool start_sound_system();
     void stop_sound_system();
     bool open_stream();
+    void close_stream();
 
     SynthRenderer& renderer_;
     SoundfontLoader& loader_;
