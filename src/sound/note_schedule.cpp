@@ -1,7 +1,6 @@
 #include "sound/note_schedule.h"
 
 #include <algorithm>
-#include <cstdlib>
 
 #include "sound/audio_format.h"
 
@@ -26,10 +25,7 @@ void NoteSchedule::restart() {
 // keep the old pace. A slower clock of the output's is followed as the
 // earliest requests leave the window. A stream's first buffer is made as it
 // opens, before the output asks for anything: it sets no pace.
-#include <cstdio>
-static FILE* dbg = std::getenv("C4_DBG") ? std::fopen(std::getenv("C4_DBG"), "w") : nullptr;
 BufferSpan NoteSchedule::next_buffer(int64_t now_ns, int frames) {
-    if (dbg) std::fprintf(dbg, "%lld %lld %d\n", (long long)now_ns, (long long)stream_frames_, frames);
     const int64_t length_ns = int64_t(frames) * 1000000000 / rate_;
     int64_t due = now_ns;
     if (stream_frames_ != 0) {
