@@ -46,6 +46,7 @@ bench: configure-tests
 	@./$(BUILD_DIR)/colonnade4-engine bench
 	@./$(BUILD_DIR)/colonnade4-sprites --bench
 	@./$(BUILD_DIR)/colonnade4-gamebench
+	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4-soundbench && ./$(BUILD_DIR)/colonnade4-soundbench
 
 # The whole suite built with AddressSanitizer and UndefinedBehaviorSanitizer
 # (build-sanitized/), the real window's end-to-end tests included.

@@ -33,6 +33,7 @@ libxtst-dev libxfixes-dev
 xvfb xauth xdotool x11-xserver-utils xfonts-base
 fonts-urw-base35 fonts-dejavu-core
 pulseaudio pulseaudio-utils
+pipewire wireplumber pipewire-pulse
 desktop-file-utils appstream groff-base lintian
 "
 

@@ -1,10 +1,12 @@
-// A private PulseAudio server for tests: one null sink ("out") whose
-// monitor a recorder takes down, the sink suspended after one idle second,
-// clients let in without a cookie. Everything lives in a directory of its
-// own; the server and the recorder are the harness's children, killed by
-// pid when their owner goes.
+// A private sound server for tests, as a desktop has one: PulseAudio, or
+// PipeWire with its session manager (WirePlumber) and its PulseAudio
+// service (pipewire-pulse). Clients reach either through the PulseAudio
+// protocol. One null sink ("out") whose monitor a recorder takes down, the
+// sink suspended after one idle second, clients let in without a cookie.
+// Everything lives in a directory of its own; the servers and the recorder
+// are the harness's children, killed by pid when their owner goes.
 //
-//     auto pulse = e2e::PulseServer::start();
+//     auto pulse = e2e::PulseServer::start(true, e2e::ServerKind::pipewire);
 //     if (!pulse) GTEST_SKIP() << e2e::PulseServer::why_not();
 //     options.set_env = pulse->client_env();     // for the program under test
 //     pulse->start_recording();
@@ -22,33 +24,31 @@
 namespace e2e {
 
 constexpr int PULSE_RATE = 44100;  // the sink's, and the recording's, frames per second
-// The server-side buffer of the clients under test. A loaded test machine
-// may hold a client's audio thread back for tens of milliseconds; with a
-// buffer of one 11.6 ms block, as SDL asks, the stream then runs dry and
-// everything after it sounds late. What the tests check is where the notes
-// are put in the stream, not how the machine keeps up. Four blocks: the
-// server then still asks for one block at a time, at the blocks' own pace.
-constexpr int CLIENT_LATENCY_MS = 46;
+
+enum class ServerKind { pulseaudio, pipewire };
+// "PulseAudio" or "PipeWire".
+const char* server_name(ServerKind kind);
 
 class PulseServer {
 public:
     // Nothing when the server could not be started (see why_not). A server
     // without a sink at all, as on a machine whose only card has gone, on
     // request.
-    static std::unique_ptr<PulseServer> start(bool with_sink = true);
+    static std::unique_ptr<PulseServer> start(bool with_sink = true, ServerKind kind = ServerKind::pulseaudio);
     static std::string why_not();
     ~PulseServer();
     PulseServer(const PulseServer&) = delete;
     PulseServer& operator=(const PulseServer&) = delete;
 
-    // Where clients find it: PULSE_SERVER, a client configuration that
-    // never starts a server of its own, and CLIENT_LATENCY_MS.
+    // Where clients find it: PULSE_SERVER, and a client configuration that
+    // never starts a server of its own.
     std::vector<std::pair<std::string, std::string>> client_env() const;
     // The same, set in this process (for code under test running in it).
     void use_in_this_process() const;
 
-    // Kills the server (SIGKILL, as a crash does) and, with restart, starts
-    // it again on the same socket; a recording in progress ends with it.
+    // Kills the server (SIGKILL, as a crash does; PipeWire's three
+    // processes together, as its restart does) and, with restart, starts it
+    // again on the same socket; a recording in progress ends with it.
     void kill_server();
     bool restart();
 
@@ -72,14 +72,27 @@ public:
     // returns where it went.
     std::string keep_recording(const std::string& name) const;
 
+    // `pactl` with these arguments against this server: its output, or ""
+    // when it failed.
+    std::string pactl(const std::string& arguments) const;
+
 private:
     PulseServer() = default;
     bool launch();
-    std::string pactl(const std::string& arguments) const;
+    bool launch_pulseaudio();
+    bool launch_pipewire();  // pipewire_server.cpp
+    // A server process with its output in the directory's log of that name.
+    ChildProcess start_logged(const std::vector<std::string>& argv, const std::string& log) const;
+    // Until the server answers; false, with why_not's reason, when it died.
+    bool answers(const std::string& what, ChildProcess& process);
 
+    ServerKind kind_ = ServerKind::pulseaudio;
     bool with_sink_ = true;
     std::string dir_;
-    ChildProcess server_;
+    std::string socket_;
+    ChildProcess server_;   // pulseaudio, or pipewire
+    ChildProcess session_;  // wireplumber
+    ChildProcess pulse_;    // pipewire-pulse
     ChildProcess recorder_;
 };
 
@@ -87,5 +100,15 @@ private:
 // least `quiet_before` frames no louder than `floor` (0: exact silence),
 // rises above it again.
 std::vector<size_t> onsets_after_silence(const std::vector<int16_t>& samples, size_t quiet_before, int16_t floor = 0);
+
+// One sound of a recording: from where it rises out of silence to its last
+// frame before at least `quiet_after` frames of silence.
+struct Sound {
+    size_t start, end;
+    int peak;        // its loudest sample
+    int end_peak;    // its loudest in the 50 ms before its end
+    size_t gaps;     // runs of 2 ms or more of digital silence inside it
+};
+std::vector<Sound> sounds_in(const std::vector<int16_t>& samples, size_t quiet_after);
 
 }  // namespace e2e

@@ -10,6 +10,7 @@
 #include "game/main_loop.h"
 #include "platform/sdl/sdl_backend.h"
 #include "sound/fluid_device.h"
+#include "sound/sound_system_probe.h"
 
 namespace {
 
@@ -32,6 +33,10 @@ bool asked(int argc, char** argv, const char* option) {
 }  // namespace
 
 int main(int argc, char** argv) {
+    // The game's second mode: its sound device starts this program anew to
+    // try SDL's sound system, which can crash on a server without a sink,
+    // before the game itself dares to start it.
+    if (sound_probe_requested()) run_sound_probe();
     if (asked(argc, argv, "--help")) {
         std::fputs(USAGE, stdout);
         return std::fflush(stdout) == 0 ? 0 : 1;

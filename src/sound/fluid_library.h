@@ -2,7 +2,8 @@
 // program: its library and the twenty others it brings take milliseconds to
 // link, which the first picture has no reason to wait for.
 //
-// Only the synthesiser file (fluid_device.cpp) uses this.
+// Only the synthesiser's own files (the loader, the renderer, the message
+// player) use this.
 #pragma once
 #include <fluidsynth.h>
 

@@ -57,6 +57,9 @@ void midi_tend() {
 }
 
 void midi_close() {
+    // The game may end before a timer tick has let the device say it cannot
+    // sound (a display it cannot draw on ends it at once): it says so now.
+    if (midi.opened && !midi.device->settle()) show_message_box(MIDI_ERROR_CAPTION, MIDI_OPEN_ERROR);
     if (midi.device) midi.device->close();
     midi.opened = 0;
 }

@@ -8,7 +8,8 @@
 //   midi_use_device (right after init_platform) -> midi_open (once the
 //   first picture is on the screen; a slow device gets ready in the
 //   background from there) -> midi_program / midi_note while playing, and
-//   midi_tend on every timer tick -> midi_close (before shutdown_platform).
+//   midi_tend on every timer tick -> midi_close (before shutdown_platform),
+//   which may still show the box of a failure found late.
 // The game does not call midi_prepare: it would start the device's work on
 // another thread before the display has started, and the display's start
 // may fork, which is safe only while the game's thread is alone.
@@ -33,6 +34,10 @@ struct MidiDevice {
     // has lost. False, once, when the device has found since open that it
     // can never sound (its own start failed behind open).
     virtual bool tend() { return true; }
+    // What tend would say once the device has found out what it still had
+    // to about its start, which it may wait for: called before close, so
+    // that a failure is told even when no timer tick came after open.
+    virtual bool settle() { return true; }
     // Releases whatever open and prepare acquired; leaves no thread running.
     virtual void close() {}
 };

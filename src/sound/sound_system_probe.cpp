@@ -1,7 +1,7 @@
-// The probe is the game's own program started anew with PROBE_VARIABLE set,
-// rather than a fork: the PulseAudio library refuses to work in a forked
-// copy of a process that has used it, as the game has once it reconnects to
-// a restarted server.
+// The probe is the game's own program started anew with PROBE_VARIABLE set
+// (its main then runs run_sound_probe and nothing else), rather than a fork:
+// the PulseAudio library refuses to work in a forked copy of a process that
+// has used it, as the game has once it reconnects to a restarted server.
 #include "sound/sound_system_probe.h"
 
 #include <SDL.h>
@@ -14,7 +14,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <string>
-#include <thread>
 #include <vector>
 
 namespace {
@@ -26,21 +25,25 @@ constexpr auto PROBE_DEADLINE = std::chrono::milliseconds(3000);
 
 void ignore_alsa_complaint(const char*, int, const char*, int, const char*, ...) {}
 
-// In the probe's process, before anything else of the program runs: starts
-// SDL's sound system and ends, 0 when it started.
-[[maybe_unused]] const bool probe_process = [] {
-    if (!std::getenv(PROBE_VARIABLE)) return false;
-    quiet_alsa_complaints();
-    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 0 : 1);
-}();
-
 }  // namespace
 
 void quiet_alsa_complaints() { snd_lib_error_set_handler(ignore_alsa_complaint); }
 
+bool sound_probe_requested() { return std::getenv(PROBE_VARIABLE) != nullptr; }
+
+void run_sound_probe() {
+    quiet_alsa_complaints();
+    // _exit: SDL's sound threads may still run, and nothing of the program
+    // was started that would need its exit handlers.
+    _exit(SDL_InitSubSystem(SDL_INIT_AUDIO) == 0 ? 0 : 1);
+}
+
 void SoundSystemProbe::start() {
     forget();
-    if (SDL_WasInit(SDL_INIT_AUDIO)) return;  // started already, and alive
+    if (SDL_WasInit(SDL_INIT_AUDIO)) {  // started already, and alive
+        answer_ = Answer::passed;
+        return;
+    }
     std::vector<std::string> variables;
     for (char** v = environ; *v; ++v)
         variables.emplace_back(*v);
@@ -52,34 +55,37 @@ void SoundSystemProbe::start() {
     char name[] = "colonnade4-sound-probe";
     char* argv[] = {name, nullptr};
     pid_t pid = -1;
-    if (posix_spawn(&pid, "/proc/self/exe", nullptr, nullptr, argv, envp.data()) == 0) child = pid;
-    unprobed = child < 0;
+    if (posix_spawn(&pid, program_.c_str(), nullptr, nullptr, argv, envp.data()) != 0) {
+        // No probe can run at all: the game starts the sound system
+        // unguarded, as it must to play.
+        answer_ = Answer::passed;
+        return;
+    }
+    child_ = pid;
+    deadline_ = std::chrono::steady_clock::now() + PROBE_DEADLINE;
+    answer_ = Answer::running;
 }
 
-// The probe costs a few milliseconds, after the first picture: started any
-// earlier, it would take the processor from the game's and the display's
-// start.
-bool SoundSystemProbe::passed() {
-    if (child < 0 && !unprobed) start();
-    if (child < 0) return true;
-    const auto deadline = std::chrono::steady_clock::now() + PROBE_DEADLINE;
+SoundSystemProbe::Answer SoundSystemProbe::poll() {
+    if (answer_ != Answer::running) return answer_;
     int status = 0;
-    pid_t done = 0;
-    while ((done = waitpid(child, &status, WNOHANG)) == 0 && std::chrono::steady_clock::now() < deadline)
-        std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    const pid_t done = waitpid(child_, &status, WNOHANG);
+    if (done == 0 && std::chrono::steady_clock::now() < deadline_) return answer_;
     if (done == 0) {
         forget();
-        return false;
+        answer_ = Answer::failed;
+        return answer_;
     }
-    child = -1;
-    return done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0;
+    child_ = -1;
+    answer_ = done > 0 && WIFEXITED(status) && WEXITSTATUS(status) == 0 ? Answer::passed : Answer::failed;
+    return answer_;
 }
 
 void SoundSystemProbe::forget() {
-    if (child > 0) {
-        kill(child, SIGKILL);
-        waitpid(child, nullptr, 0);
+    if (child_ > 0) {
+        kill(child_, SIGKILL);
+        waitpid(child_, nullptr, 0);
     }
-    child = -1;
-    unprobed = false;
+    child_ = -1;
+    answer_ = Answer::none;
 }

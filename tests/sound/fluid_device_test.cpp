@@ -311,6 +311,39 @@ TEST(FluidDevice, PathsThatAreNoRegularFileCannotBeOpenedAndDoNotHang) {
     EXPECT_EQ(audio.frames(), 0u);
 }
 
+// The probe runs beside the game, which never waits for it. One that hangs
+// holds up no move: the game's sends and timer ticks return at once, the
+// notes sent meanwhile are dropped (they would sound late), and once the
+// probe's deadline has passed the device says, once, that it cannot sound.
+TEST(FluidDevice, AProbeThatHangsHoldsUpNoMove) {
+    DiskAudio audio;
+    const std::string hanging = scratch_path("hanging-probe");
+    write_file(hanging, "#!/bin/sh\nexec sleep 60\n");
+    fs::permissions(hanging, fs::perms::owner_all);
+    FluidDevice device(GM_SOUNDFONT_PATH, hanging);
+    device.prepare();
+    ASSERT_TRUE(device.open());
+    // Half a second of moves, the timer ticking between them.
+    Clock::duration longest{};
+    for (const auto until = Clock::now() + std::chrono::milliseconds(500); Clock::now() < until;) {
+        const auto move = Clock::now();
+        EXPECT_TRUE(device.send(NOTE_OFF_74));
+        EXPECT_TRUE(device.send(NOTE_ON_74));
+        EXPECT_TRUE(device.tend());
+        longest = std::max(longest, Clock::now() - move);
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    EXPECT_LT(longest, std::chrono::milliseconds(250)) << "a move waited for the probe";
+    bool told = false;
+    for (const auto deadline = Clock::now() + DEADLINE; !told && Clock::now() < deadline;)
+        told = !device.tend();
+    EXPECT_TRUE(told) << "a hanging probe was never given up";
+    EXPECT_TRUE(device.tend()) << "told twice";
+    device.close();
+    fs::remove(hanging);
+    EXPECT_EQ(audio.frames(), 0u) << "a stream opened without the probe's word";
+}
+
 // Shut-down may come while the soundfont is still loading (Escape pressed
 // at once): close waits for the load instead of leaving a thread behind.
 TEST(FluidDevice, ClosesWhileLoadingAndOpensAgain) {
