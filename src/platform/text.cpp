@@ -84,6 +84,7 @@ struct SizedFace {
     FT_Face face = nullptr;
     ResolvedFace resolved;
     int em = 0;                   // pixels
+    long em64 = 0;                // 1/64 pixels, as asked of FreeType: to open the face again
     int ascent = 0, descent = 0;  // pixels; the cell is ascent + descent high
     int underline_position = 0;   // pixels below the baseline
     int underline_thickness = 1;
@@ -93,6 +94,7 @@ struct SizedFace {
 struct FaceStore {
     bool ready = false;
     bool failed = false;
+    bool lookup_closed = false;  // fontconfig let go by close_font_files
     FT_Library library = nullptr;
     std::map<std::string, ResolvedFace> resolved;             // by family|weight|italic
     std::map<std::string, std::unique_ptr<SizedFace>> sized;  // by file|index|size|synthesis
@@ -314,6 +316,7 @@ const ResolvedFace* resolve_face(const std::string& family, int weight, bool ita
     const std::string key = family + "|" + std::to_string(weight) + "|" + (italic ? "i" : "r");
     auto found = store.resolved.find(key);
     if (found == store.resolved.end()) {
+        if (store.lookup_closed) store.lookup_closed = !FcInit();
         ResolvedFace face;
         for (const Candidate& candidate : candidates_for(family))
             if (try_family(candidate, weight, italic, &face)) break;
@@ -364,6 +367,7 @@ SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
     sized->face = face;
     sized->resolved = resolved;
     sized->em = round_div(em64, 64);
+    sized->em64 = em64;
     sized->ascent = round_div(cell_ascent * em64, units * 64);
     sized->descent = round_div(cell_descent * em64, units * 64);
     if (by == SizeBy::Cell) sized->descent = pixels - sized->ascent;  // the cell is exactly what was asked
@@ -372,10 +376,25 @@ SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
     return store.sized.emplace(key, std::move(sized)).first->second.get();
 }
 
+// A face closed by close_font_files opens again for a glyph it has not
+// drawn yet.
+bool open_face(SizedFace& sized) {
+    if (sized.face != nullptr) return true;
+    FT_Face face = nullptr;
+    if (FT_New_Face(store.library, sized.resolved.file.c_str(), sized.resolved.index, &face) != 0) return false;
+    if (FT_Set_Char_Size(face, 0, sized.em64, POINTS_PER_INCH, POINTS_PER_INCH) != 0) {
+        FT_Done_Face(face);
+        return false;
+    }
+    sized.face = face;
+    return true;
+}
+
 const Glyph& glyph_of(SizedFace& sized, char32_t code) {
     auto found = sized.glyphs.find(code);
     if (found != sized.glyphs.end()) return found->second;
     Glyph& glyph = sized.glyphs[code];
+    if (!open_face(sized)) return glyph;
     FT_Face face = sized.face;
     if (FT_Load_Char(face, FT_ULong(code), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return glyph;
     FT_GlyphSlot slot = face->glyph;
@@ -696,6 +715,19 @@ void draw_plain_text(DrawTarget* target, int x, int y, const char* text, int em_
     if (face == nullptr || target == nullptr || target->pixels == nullptr || text == nullptr) return;
     int total = 0;
     blit_glyph_run(target, TextPlacement{x, y, 0}, *face, glyph_run(*face, text, &total), stored_colour);
+}
+
+void close_font_files() {
+    if (preparation.valid()) preparation.get();
+    for (auto& [key, sized] : store.sized)
+        if (sized->face != nullptr) {
+            FT_Done_Face(sized->face);
+            sized->face = nullptr;
+        }
+    if (store.ready && !store.lookup_closed) {
+        FcFini();
+        store.lookup_closed = true;
+    }
 }
 
 void shutdown_fonts() {
