@@ -135,10 +135,11 @@ bool repaint_hook(WindowHandle window, int32_t message, intptr_t, intptr_t) {
 }
 
 // The order matters: the screen before the window, the window before the
-// artwork (which needs the screen attached), the artwork before the hook
-// (which draws with it), the first picture on the screen before anything it
-// does not need: the sound device (whose box, if any, then stands over the
-// painted window), the soundfont's load and the window icon.
+// artwork (which needs the screen attached), the window's picture before the
+// hook (which draws with it), the first picture on the screen before anything
+// it does not need: the banners, the sound device (whose box,
+// if any, then stands over the painted window), the soundfont's load and the
+// window icon.
 bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
     // A clean record and platform.
     game = GameState{};
@@ -159,7 +160,7 @@ bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
     game.banner_step = BANNER_FIRST_STEP;
 
     // Registers the three level buttons' zones as it draws them.
-    build_artwork();
+    build_window_picture();
     add_hot_zone(ZONE_CLOSE, 350, 27, 370, 47);
     add_hot_zone(ZONE_BOARD, 30, 255, 370, 555);
 
@@ -168,6 +169,9 @@ bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
     set_window_handler(repaint_hook);
     show_window(game_window);
     update_window(game_window);
+    // The banners: no event reaches the game before they are made, and
+    // nothing shows them until a level is chosen.
+    build_play_pictures();
 
     // Opening starts the soundfont's load beside the game's thread.
     midi_open();

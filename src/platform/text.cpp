@@ -266,8 +266,24 @@ FcPattern* pick_face(FcPattern* pattern, const char* family) {
     return pick;
 }
 
+// Whether some installed face carries the family's name: a far cheaper
+// question than fontconfig's best match, which for a missing family is some
+// other face, passed over all the same.
+bool family_installed(const char* family) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* faces = FcFontList(nullptr, pattern, objects);
+    const bool found = faces != nullptr && faces->nfont > 0;
+    if (faces != nullptr) FcFontSetDestroy(faces);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return found;
+}
+
 // The face fontconfig picks for a candidate at a weight and slant.
 bool try_family(const Candidate& candidate, int weight, bool italic, ResolvedFace* out) {
+    if (!is_generic_family(candidate.family) && !family_installed(candidate.family)) return false;
     const int wanted_weight = std::max(weight, candidate.min_weight);
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(candidate.family));
