@@ -198,7 +198,7 @@ void load_soundfont(FluidDevice::State* s) {
         s->settings_made = true;
     }
     s->load_finished.notify_all();
-    // The game plays four instruments of the 128: the synthesiser is given
+    // The game plays three instruments of the 128: the synthesiser is given
     // a copy of the soundfont cut down to them, about 5 MB less memory and
     // most of the load's time; the whole file should it not cut.
     const MemoryFile subset(settings ? soundfont_subset(s->soundfont_path, GAME_PROGRAMS) : "");
