@@ -7,6 +7,10 @@
 // - mapped: from the exec to the moment the window is mapped;
 // - CPU spent by the process until its picture is shown;
 // - resident memory when the picture is shown;
+// - the first picture again beside two busy loops, one per core of a
+//   two-core machine: what a player feels while a build or a browser runs;
+// - after start-up (the game only): resident and peak memory once the
+//   synthesiser has loaded and nothing has been played yet;
 // - in play (the game only): resident and peak memory after a few moves,
 //   and the share of a core taken while waiting for a level and while the
 //   banner blinks.
@@ -64,6 +68,7 @@ constexpr int SCREEN_W = 1280, SCREEN_H = 1024;
 constexpr int WINDOW_X = SCREEN_W / 2 - WINDOW_WIDTH / 2, WINDOW_Y = SCREEN_H / 2 - WINDOW_HEIGHT / 2;
 constexpr uint32_t ROOT_COLOUR = 0x204060;
 constexpr int STARTS = 9;  // of each program, after the warm-up
+constexpr int BUSY_LOOPS = 2;
 constexpr int PLAYS = 3;
 constexpr Millis POLL_PERIOD{2};
 constexpr Millis START_DEADLINE{10000};
@@ -230,8 +235,7 @@ std::vector<double> idle_percents(const std::vector<pid_t>& pids) {
     for (size_t i = 0; i < pids.size(); ++i) {
         std::vector<std::string> now;
         const double after = live_threads_cpu_ms(pids[i], &now);
-        out.push_back(100.0 * (now == threads[i] ? after - before[i] : cpu_ms(pids[i]) - before_ticks[i]) /
-                      window_ms);
+        out.push_back(100.0 * (now == threads[i] ? after - before[i] : cpu_ms(pids[i]) - before_ticks[i]) / window_ms);
     }
     return out;
 }
@@ -255,6 +259,7 @@ Idle idle(pid_t game, const e2e::PulseServer* pulse) {
 
 struct Play {
     Idle before_level, blinking;
+    double start_rss_mb = 0, start_peak_mb = 0;  // synthesiser loaded, nothing played
     double rss_mb = 0, peak_mb = 0;
 };
 
@@ -264,6 +269,8 @@ std::optional<Play> measure_play(e2e::XvfbSession& x, const Program& game, const
     if (!measure_start(x, game, child, pulse)) return std::nullopt;
     Play out;
     std::this_thread::sleep_for(SETTLE_AFTER_START);
+    out.start_rss_mb = status_mb(child.pid(), "VmRSS");
+    out.start_peak_mb = status_mb(child.pid(), "VmHWM");
     out.before_level = idle(child.pid(), pulse);
     x.move_pointer(WINDOW_X + 80, WINDOW_Y + 130);
     x.move_pointer(WINDOW_X + 81, WINDOW_Y + 131);
@@ -283,6 +290,31 @@ std::optional<Play> measure_play(e2e::XvfbSession& x, const Program& game, const
     out.peak_mb = status_mb(child.pid(), "VmHWM");
     stop(x, child);
     return out;
+}
+
+// Processes that keep a core each busy until they are dropped.
+std::vector<e2e::ChildProcess> start_busy_loops() {
+    std::vector<e2e::ChildProcess> loops;
+    for (int i = 0; i < BUSY_LOOPS; ++i)
+        loops.push_back(e2e::ChildProcess::start({"sh", "-c", "while :; do :; done"}, {}));
+    return loops;
+}
+
+// Both programs started in turn, STARTS times each after one warm-up
+// start of each; false when one showed no picture.
+bool measure_starts(e2e::XvfbSession& x, const Program* const programs[2], std::vector<Start> starts[2]) {
+    for (int run = 0; run <= STARTS; ++run)
+        for (int which = 0; which < 2; ++which) {
+            e2e::ChildProcess child;
+            const std::optional<Start> start = measure_start(x, *programs[which], child);
+            stop(x, child);
+            if (!start) {
+                std::fprintf(stderr, "gamebench: %s showed no complete picture\n", programs[which]->name);
+                return false;
+            }
+            if (run > 0) starts[which].push_back(*start);  // run 0 warms the caches up
+        }
+    return true;
 }
 
 struct Spread {
@@ -324,19 +356,13 @@ int main() {
             }
     XSelectInput(x->display(), DefaultRootWindow(x->display()), SubstructureNotifyMask);
 
-    std::vector<Start> starts[2];
-    for (int run = 0; run <= STARTS; ++run)
-        for (int which = 0; which < 2; ++which) {
-            const Program& program = which == 0 ? game : bare;
-            e2e::ChildProcess child;
-            const std::optional<Start> start = measure_start(*x, program, child);
-            stop(*x, child);
-            if (!start) {
-                std::fprintf(stderr, "gamebench: %s showed no complete picture\n", program.name);
-                return 1;
-            }
-            if (run > 0) starts[which].push_back(*start);  // run 0 warms the caches up
-        }
+    const Program* const programs[2] = {&game, &bare};
+    std::vector<Start> starts[2], busy_starts[2];
+    if (!measure_starts(*x, programs, starts)) return 1;
+    {
+        const std::vector<e2e::ChildProcess> loops = start_busy_loops();
+        if (!measure_starts(*x, programs, busy_starts)) return 1;
+    }
 
     std::vector<Play> plays, pulse_plays;
     for (int run = 0; run < PLAYS; ++run) {
@@ -358,12 +384,14 @@ int main() {
         pulse_plays.push_back(*play);
     }
 
-    const auto of_starts = [&](int which, double Start::*field) {
+    const auto of = [](const std::vector<Start>& from, double Start::*field) {
         std::vector<double> v;
-        for (const Start& s : starts[which])
+        for (const Start& s : from)
             v.push_back(s.*field);
         return v;
     };
+    const auto of_starts = [&](int which, double Start::*field) { return of(starts[which], field); };
+    const auto of_busy_starts = [&](int which, double Start::*field) { return of(busy_starts[which], field); };
     const auto of_plays = [&](double Play::*field) {
         std::vector<double> v;
         for (const Play& p : plays)
@@ -385,6 +413,12 @@ int main() {
     print("mapped_ms", of_starts(0, &Start::mapped_ms), of_starts(1, &Start::mapped_ms));
     print("cpu_until_picture_ms", of_starts(0, &Start::cpu_ms), of_starts(1, &Start::cpu_ms));
     print("rss_at_picture_mb", of_starts(0, &Start::rss_mb), of_starts(1, &Start::rss_mb));
+    std::printf("beside %d busy loops:\n", BUSY_LOOPS);
+    print("first_picture_ms", of_busy_starts(0, &Start::picture_ms), of_busy_starts(1, &Start::picture_ms));
+    print("cpu_until_picture_ms", of_busy_starts(0, &Start::cpu_ms), of_busy_starts(1, &Start::cpu_ms));
+    std::printf("the game alone:\n");
+    print("rss_after_start_mb", of_plays(&Play::start_rss_mb), of_starts(1, &Start::rss_mb));
+    print("peak_after_start_mb", of_plays(&Play::start_peak_mb), {});
     print("rss_in_play_mb", of_plays(&Play::rss_mb), of_starts(1, &Start::rss_mb));
     print("peak_in_play_mb", of_plays(&Play::peak_mb), {});
     print("idle_before_level_pct", of_idle(plays, &Play::before_level, &Idle::game), {});

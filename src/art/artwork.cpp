@@ -253,8 +253,7 @@ void grab_message_area(SpriteId id) {
     set_blit_target(SCREEN_TARGET);
 }
 
-// The empty message area and the four banners, taken before the dim
-// buttons are drawn (the message area does not overlap the buttons).
+// The empty message area and the four banners.
 void build_banners(Build& b) {
     grab_message_area(SPRITE_BANNER_BACK);
     for (const Banner& banner : BANNERS) {
@@ -284,12 +283,26 @@ void dim_buttons(Build& b) {
 void build_artwork() { build_artwork(ArtworkOptions{}); }
 
 void build_artwork(const ArtworkOptions& options) {
+    build_window_picture(options);
+    build_play_pictures(options);
+}
+
+// The discs too: a few shaded pixels, and the canvas is then left holding
+// the dim buttons, as the icon's drawing expects.
+void build_window_picture(const ArtworkOptions& options) {
     Build b{options, create_shade_canvas()};
     build_disc(b, SPRITE_DISC_HUMAN, HUMAN_DISC_COLOUR);
     build_disc(b, SPRITE_DISC_CPU, CPU_DISC_COLOUR);
     build_backdrop(b);
-    build_banners(b);
     grab_button_looks(true);
     dim_buttons(b);
     grab_button_looks(false);
+}
+
+// The banners are taken from the finished window picture: the dim buttons
+// changed nothing of its message area. Their large text is most of the
+// glyphs the artwork draws.
+void build_play_pictures(const ArtworkOptions& options) {
+    Build b{options, create_shade_canvas()};
+    build_banners(b);
 }

@@ -25,3 +25,11 @@ struct ArtworkOptions {
 // open and the blit target on the screen.
 void build_artwork();
 void build_artwork(const ArtworkOptions& options);
+
+// build_artwork in the two steps of the game's start-up: first what its
+// first picture shows (sprite 1 with the buttons dim, the six button looks
+// and the three zones) and the discs, then, once that picture is on the
+// screen, the five message-area sprites, which only play shows. Same
+// preconditions; the second step comes after the first.
+void build_window_picture(const ArtworkOptions& options = {});
+void build_play_pictures(const ArtworkOptions& options = {});

@@ -50,7 +50,10 @@ ShadeCanvas* create_shade_canvas() {
 
 ShadeCanvas* process_canvas() { return the_canvas.get(); }
 
-void free_shade_canvas() { the_canvas.reset(); }
+void free_shade_canvas() {
+    the_canvas.reset();
+    forget_corner_profiles();
+}
 
 void clear_canvas(ShadeCanvas& canvas) {
     for (int x = 0; x < CLEAR_WIDTH; ++x)

@@ -63,6 +63,10 @@ ShadeCanvas* create_shade_canvas();
 ShadeCanvas* process_canvas();
 void free_shade_canvas();
 
+// The shapes keep each corner's profile (some 400 KB in all) for the next
+// shape of the same radius; freeing the process-wide canvas forgets them.
+void forget_corner_profiles();
+
 // --- operations on a given canvas ------------------------------------------
 
 // Elements x = 0..399, y = 0..599 become flat and empty (height 0, normal

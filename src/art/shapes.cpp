@@ -82,9 +82,11 @@ void work_out(CornerProfile& p, int radius, int bevel, Kind kind) {
         }
 }
 
+// Kept while the artwork is made; freed with the process-wide canvas.
+CornerProfile kept[PROFILES_KEPT];
+int next_slot = 0;
+
 const CornerProfile& corner_profile(int radius, int bevel, Kind kind) {
-    static CornerProfile kept[PROFILES_KEPT];
-    static int next_slot = 0;
     for (const CornerProfile& p : kept)
         if (p.radius == radius && p.bevel == bevel && p.kind == kind) return p;
     CornerProfile& p = kept[next_slot];
@@ -186,4 +188,10 @@ void render_hole(ShadeCanvas& canvas, int x, int y, int w, int h, int radius, in
     copy_vertical_bevels(canvas, x, y, w, h, radius, bevel);
     copy_horizontal_bevels(canvas, x, y, w, h, radius, bevel);
     mark_dirty(canvas, x, y, w, h);
+}
+
+void forget_corner_profiles() {
+    for (CornerProfile& p : kept)
+        p = CornerProfile{};
+    next_slot = 0;
 }

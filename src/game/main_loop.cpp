@@ -1,5 +1,6 @@
 #include "game/main_loop.h"
 
+#include <array>
 #include <iterator>
 #include <vector>
 
@@ -111,16 +112,21 @@ bool handle_press() {
     }
 }
 
+using IconSizes = std::array<std::vector<uint32_t>, std::size(WINDOW_ICON_SIZES)>;
+
 // Drawn on the artwork's canvas, which is then no longer needed.
-void set_icon_sizes() {
-    constexpr size_t count = std::size(WINDOW_ICON_SIZES);
-    std::vector<uint32_t> pixels[count];
-    IconPicture pictures[count];
-    for (size_t i = 0; i < count; ++i) {
+IconSizes draw_icon_sizes() {
+    IconSizes pixels;
+    for (size_t i = 0; i < pixels.size(); ++i)
         build_window_icon(WINDOW_ICON_SIZES[i], pixels[i], process_canvas());
+    return pixels;
+}
+
+void set_icon_sizes(const IconSizes& pixels) {
+    IconPicture pictures[std::size(WINDOW_ICON_SIZES)];
+    for (size_t i = 0; i < pixels.size(); ++i)
         pictures[i] = {pixels[i].data(), WINDOW_ICON_SIZES[i], WINDOW_ICON_SIZES[i]};
-    }
-    set_window_icons(game_window, pictures, int(count));
+    set_window_icons(game_window, pictures, int(pixels.size()));
 }
 
 }  // namespace
@@ -135,10 +141,11 @@ bool repaint_hook(WindowHandle window, int32_t message, intptr_t, intptr_t) {
 }
 
 // The order matters: the screen before the window, the window before the
-// artwork (which needs the screen attached), the artwork before the hook
-// (which draws with it), the first picture on the screen before anything it
-// does not need: the sound device (whose box, if any, then stands over the
-// painted window), the soundfont's load and the window icon.
+// artwork (which needs the screen attached), the window's picture before the
+// hook (which draws with it), the first picture on the screen before anything
+// it does not need: the banners, the window icon's drawing, the sound device
+// (whose box, if any, then stands over the painted window), the soundfont's
+// load and the icon's setting.
 bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
     // A clean record and platform.
     game = GameState{};
@@ -159,7 +166,7 @@ bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
     game.banner_step = BANNER_FIRST_STEP;
 
     // Registers the three level buttons' zones as it draws them.
-    build_artwork();
+    build_window_picture();
     add_hot_zone(ZONE_CLOSE, 350, 27, 370, 47);
     add_hot_zone(ZONE_BOARD, 30, 255, 370, 555);
 
@@ -168,13 +175,19 @@ bool start_game(PlatformBackend* backend, MidiDevice* midi_device) {
     set_window_handler(repaint_hook);
     show_window(game_window);
     update_window(game_window);
+    // The banners: no event reaches the game before they are made, and
+    // nothing shows them until a level is chosen.
+    build_play_pictures();
+    // The last use of the canvas; it and all else only start-up needed go
+    // before the synthesiser loads, so that the two never weigh together.
+    const IconSizes icons = draw_icon_sizes();
+    free_shade_canvas();
+    return_free_memory();
 
     // Opening starts the soundfont's load beside the game's thread.
     midi_open();
     set_instruments();
-    set_icon_sizes();
-    free_shade_canvas();
-    return_free_memory();
+    set_icon_sizes(icons);
 
     // No game until a level button is pressed.
     game.game_over = 1;

@@ -154,6 +154,15 @@ void draw_box(int x, int y, int width, int height, uint32_t colour) {
     if (!pass_open || width <= 0 || height <= 0) return;
     const uint32_t stored = stored_pixel(current_colour);
     const bool hollow = (pass.mode & DM_HOLLOW) != 0;
+    if (!hollow && (pass.mode & DM_INVERT) == 0) {
+        // The plain filled box, the backdrop's ground among them: whole
+        // rows of the clipped rectangle.
+        DrawTarget* t = pass.target;
+        const int left = std::max(x, 0), right = std::min(x + width, t->width);
+        for (int row = std::max(y, 0); row < std::min(y + height, t->height) && left < right; ++row)
+            std::fill_n(&t->pixels[size_t(row) * size_t(t->pitch) + size_t(left)], right - left, stored);
+        return;
+    }
     for (int row = 0; row < height; ++row)
         for (int col = 0; col < width; ++col) {
             const bool edge = row == 0 || col == 0 || row == height - 1 || col == width - 1;

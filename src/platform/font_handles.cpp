@@ -117,3 +117,8 @@ void shutdown_fonts() {
     fonts.clear();
     loaded_font = NO_FONT;
 }
+
+void close_font_files() {
+    close_face_lookup();
+    close_sized_faces();
+}

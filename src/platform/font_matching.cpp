@@ -28,6 +28,7 @@ constexpr int PROBE_PIXELS = 24;
 struct FaceStore {
     bool ready = false;
     bool failed = false;
+    bool lookup_closed = false;  // fontconfig let go by close_face_lookup
     FT_Library library = nullptr;
     std::map<std::string, ResolvedFace> resolved;  // by family|weight|italic
 };
@@ -143,8 +144,24 @@ FcPattern* pick_face(FcPattern* pattern, const char* family) {
     return pick;
 }
 
+// Whether some installed face carries the family's name: a far cheaper
+// question than fontconfig's best match, which for a missing family is some
+// other face, passed over all the same.
+bool family_installed(const char* family) {
+    FcPattern* pattern = FcPatternCreate();
+    FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(family));
+    FcObjectSet* objects = FcObjectSetBuild(FC_FAMILY, nullptr);
+    FcFontSet* faces = FcFontList(nullptr, pattern, objects);
+    const bool found = faces != nullptr && faces->nfont > 0;
+    if (faces != nullptr) FcFontSetDestroy(faces);
+    FcObjectSetDestroy(objects);
+    FcPatternDestroy(pattern);
+    return found;
+}
+
 // The face fontconfig picks for a candidate at a weight and slant.
 bool try_family(const FaceCandidate& candidate, int weight, bool italic, ResolvedFace* out) {
+    if (!is_generic_family(candidate.family) && !family_installed(candidate.family)) return false;
     const int wanted_weight = std::max(weight, candidate.min_weight);
     FcPattern* pattern = FcPatternCreate();
     FcPatternAddString(pattern, FC_FAMILY, reinterpret_cast<const FcChar8*>(candidate.family));
@@ -203,6 +220,7 @@ const ResolvedFace* resolve_face(const std::string& family, int weight, bool ita
     const std::string key = family + "|" + std::to_string(weight) + "|" + (italic ? "i" : "r");
     auto found = store.resolved.find(key);
     if (found == store.resolved.end()) {
+        if (store.lookup_closed) store.lookup_closed = !FcInit();
         ResolvedFace face;
         for (const FaceCandidate& candidate : candidates_for(family))
             if (try_family(candidate, weight, italic, &face)) break;
@@ -225,4 +243,12 @@ void prepare_fonts_early() {
         resolve_face("Times New Roman", WEIGHT_NORMAL, true);
         resolve_face("Times New Roman", WEIGHT_BOLD, false);
     });
+}
+
+void close_face_lookup() {
+    if (preparation.valid()) preparation.get();
+    if (store.ready && !store.lookup_closed) {
+        FcFini();
+        store.lookup_closed = true;
+    }
 }

@@ -27,5 +27,8 @@ bool start_face_store();
 FT_Library face_library();
 // The face for a family, or none; asked again, the same answer at once.
 const ResolvedFace* resolve_face(const std::string& family, int weight, bool italic);
+// Lets go of fontconfig's configuration once start-up has resolved its
+// faces; a family asked for later looks it up again.
+void close_face_lookup();
 // Tells the player, once, that the texts are left out.
 void say_no_font(const std::string& family);

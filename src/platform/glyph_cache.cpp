@@ -56,6 +56,7 @@ SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
     sized->face = face;
     sized->resolved = resolved;
     sized->em = round_div(em64, 64);
+    sized->em64 = em64;
     sized->ascent = round_div(cell_ascent * em64, units * 64);
     sized->descent = round_div(cell_descent * em64, units * 64);
     if (by == SizeBy::Cell) sized->descent = pixels - sized->ascent;  // the cell is exactly what was asked
@@ -64,10 +65,25 @@ SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels) {
     return sized_faces.emplace(key, std::move(sized)).first->second.get();
 }
 
+// A face closed by close_sized_faces opens again for a glyph it has not
+// drawn yet.
+bool open_face(SizedFace& sized) {
+    if (sized.face != nullptr) return true;
+    FT_Face face = nullptr;
+    if (FT_New_Face(face_library(), sized.resolved.file.c_str(), sized.resolved.index, &face) != 0) return false;
+    if (FT_Set_Char_Size(face, 0, sized.em64, POINTS_PER_INCH, POINTS_PER_INCH) != 0) {
+        FT_Done_Face(face);
+        return false;
+    }
+    sized.face = face;
+    return true;
+}
+
 const Glyph& glyph_of(SizedFace& sized, char32_t code) {
     auto found = sized.glyphs.find(code);
     if (found != sized.glyphs.end()) return found->second;
     Glyph& glyph = sized.glyphs[code];
+    if (!open_face(sized)) return glyph;
     FT_Face face = sized.face;
     if (FT_Load_Char(face, FT_ULong(code), FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP) != 0) return glyph;
     FT_GlyphSlot slot = face->glyph;
@@ -96,4 +112,12 @@ const Glyph& glyph_of(SizedFace& sized, char32_t code) {
         std::memcpy(&glyph.coverage[size_t(row) * size_t(glyph.width)], bitmap.buffer + ptrdiff_t(row) * bitmap.pitch,
                     size_t(glyph.width));
     return glyph;
+}
+
+void close_sized_faces() {
+    for (auto& [key, sized] : sized_faces)
+        if (sized->face != nullptr) {
+            FT_Done_Face(sized->face);
+            sized->face = nullptr;
+        }
 }

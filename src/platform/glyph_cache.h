@@ -29,6 +29,7 @@ struct SizedFace {
     FT_Face face = nullptr;
     ResolvedFace resolved;
     int em = 0;                   // pixels
+    long em64 = 0;                // 1/64 pixels, as asked of FreeType: to open the face again
     int ascent = 0, descent = 0;  // pixels; the cell is ascent + descent high
     int underline_position = 0;   // pixels below the baseline
     int underline_thickness = 1;
@@ -39,3 +40,6 @@ struct SizedFace {
 SizedFace* sized_face(const ResolvedFace& resolved, SizeBy by, int pixels);
 // A character's glyph; one the face lacks or cannot draw is an empty one.
 const Glyph& glyph_of(SizedFace& sized, char32_t code);
+// Closes every face's file once start-up has drawn its texts; the glyphs
+// drawn stay, and a face opens again for a glyph it has not drawn.
+void close_sized_faces();

@@ -34,6 +34,11 @@ void end_drawing_on(const DrawTarget* target);
 // is done. Called by init_screen_system once the display has started,
 // never before.
 void prepare_fonts_early();
+// font_handles.cpp: lets go of the font files and of fontconfig's configuration
+// once start-up has drawn its texts; the glyphs drawn stay, and a face or a
+// family asked for again is opened or looked up again. Called by
+// return_free_memory.
+void close_font_files();
 
 // text.cpp: one line of UTF-8 text in the platform's own plain sans face,
 // for the pictures the platform draws itself (the message box). These work

@@ -207,4 +207,7 @@ void shutdown_platform() {
     state = WindowState{};
 }
 
-void return_free_memory() { malloc_trim(0); }
+void return_free_memory() {
+    close_font_files();
+    malloc_trim(0);
+}

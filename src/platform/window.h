@@ -93,6 +93,7 @@ void show_message_box(const char* caption, const char* text);
 // Releases windows, screen, sprites and fonts, in that order.
 void shutdown_platform();
 
-// Gives the memory that start-up used and freed back to the system, rather
-// than keeping it for allocations that will not come.
+// Lets go of what only start-up needed (the font files, the font
+// configuration) and gives the memory that start-up used and freed back to
+// the system, rather than keeping it for allocations that will not come.
 void return_free_memory();

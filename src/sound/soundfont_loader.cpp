@@ -7,7 +7,9 @@
 
 #include "sound/audio_format.h"
 #include "sound/soundfont_file.h"
+#include "sound/soundfont_subset.h"
 #include "sound/synth_messages.h"
+#include "sound/tunes.h"
 
 namespace {
 
@@ -94,19 +96,26 @@ void SoundfontLoader::load() {
         settings_made_ = true;
     }
     load_finished_.notify_all();
+    // The game plays three instruments of the 128: the synthesiser is given
+    // a copy of the soundfont cut down to them, about 5 MB less memory and
+    // most of the load's time; the whole file should it not cut.
+    const MemoryFile subset(settings ? soundfont_subset(path_, GAME_PROGRAMS) : "");
     fluid_synth_t* synth = nullptr;
     bool ok = false;
     if (settings) {
         fluid().fluid_settings_setnum(settings, "synth.sample-rate", SAMPLE_RATE);
         fluid().fluid_settings_setint(settings, "synth.polyphony", POLYPHONY);
         fluid().fluid_settings_setnum(settings, "synth.gain", SYNTH_GAIN);
-        // The game plays four instruments of the 128: reading only their
-        // samples, on the program changes, saves about 6 MB of memory and
-        // half the load time. Nothing needs them pinned in memory.
-        fluid().fluid_settings_setint(settings, "synth.dynamic-sample-loading", 1);
+        // The copy's samples are all the game's: read at once, so that the
+        // copy can go when the load ends and no program change reads a file
+        // on the sound's thread. Of a whole file only the samples of the
+        // instruments chosen are read, on the program changes. Nothing needs
+        // them pinned in memory.
+        fluid().fluid_settings_setint(settings, "synth.dynamic-sample-loading", subset.made() ? 0 : 1);
         fluid().fluid_settings_setint(settings, "synth.lock-memory", 0);
         synth = fluid().new_fluid_synth(settings);
-        ok = synth && fluid().fluid_synth_sfload(synth, path_.c_str(), 1) != FLUID_FAILED;
+        const std::string file = subset.made() ? subset.path() : path_;
+        ok = synth && fluid().fluid_synth_sfload(synth, file.c_str(), 1) != FLUID_FAILED;
         // The load gives every channel its default instrument, the drum kit
         // on channel 9 and the piano on the others, and reads their samples.
         // The game chooses its three instruments itself before any note and

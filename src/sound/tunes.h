@@ -8,6 +8,10 @@
 constexpr uint8_t PROGRAM_MARIMBA = 12;
 constexpr uint8_t PROGRAM_VIBRAPHONE = 11;
 constexpr uint8_t PROGRAM_ORCHESTRA_HIT = 55;
+// Every program the game plays; the synthesiser loads no other. The piano
+// midi_open starts channel 0 with is replaced before any note sounds: it is
+// left out, and the program change that asks for it selects nothing.
+constexpr uint8_t GAME_PROGRAMS[] = {PROGRAM_MARIMBA, PROGRAM_VIBRAPHONE, PROGRAM_ORCHESTRA_HIT};
 
 constexpr uint8_t CHANNEL_DISC = 0;      // marimba: every disc that lands
 constexpr uint8_t CHANNEL_CPU_TUNE = 1;  // vibraphone: the computer's win

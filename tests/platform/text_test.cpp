@@ -187,4 +187,19 @@ TEST_F(TextTest, SystemFontWritesPlainText) {
     EXPECT_LT(box.bottom, 3 + 16);
 }
 
+// Once start-up has written its texts the font files and fontconfig are
+// let go: a glyph not drawn before and a family not asked for before are
+// opened and looked up again.
+TEST_F(TextTest, NewGlyphsAndFamiliesStillWriteAfterTheFontFilesAreLetGo) {
+    const Box zero = ink_box(text_picture(load_font("Times New Roman", 23, FS_BOLD), "0", 10, 10));
+    ASSERT_FALSE(zero.empty());
+    return_free_memory();
+    const Box eight = ink_box(text_picture(load_font("Times New Roman", 23, FS_BOLD), "8", 10, 10));
+    ASSERT_FALSE(eight.empty()) << "a glyph first drawn after start-up";
+    EXPECT_NEAR(eight.bottom - eight.top, zero.bottom - zero.top, 2) << "digits stand equally high";
+    const FontHandle family = load_font("Arial", 23, FS_BOLD | FS_ITALIC);
+    ASSERT_TRUE(font_info(family, nullptr)) << "a family first asked for after start-up";
+    EXPECT_FALSE(ink_box(text_picture(family, "8", 10, 10)).empty());
+}
+
 }  // namespace
