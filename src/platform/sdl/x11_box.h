@@ -1,0 +1,58 @@
+// Private to the message box (x11_box_*.cpp, sdl_message_box.cpp): the box's
+// own window and what its files offer one another. The box has an X
+// connection of its own, so that SDL never sees its events and its loop can
+// wait on both connections.
+#pragma once
+#include <X11/Xlib.h>
+
+#include "platform/message_box_picture.h"
+
+constexpr long BOX_EVENTS = ExposureMask | KeyPressMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask |
+                            LeaveWindowMask | StructureNotifyMask;
+
+struct Box {
+    Display* display = nullptr;
+    ::Window window = 0;
+    GC gc = nullptr;
+    XImage* image = nullptr;
+    MessageBoxPicture picture;
+    OkLook look = OkLook::Rest;
+    bool armed = false;  // button 1 went down on "OK" and is still down
+    bool closed = false;
+    Atom wm_protocols = 0, wm_delete_window = 0;
+};
+
+// x11_box_window.cpp
+// Makes the box on the game's screen, and shows it only once all it needs
+// is there: nullptr then, else why it cannot be shown ("" without a
+// display to show it on).
+const char* open_box(Box& b, const char* caption, const char* text);
+// Draws the picture in the button's present look.
+void show_picture(Box& b);
+void close_box(Box& b);
+
+// x11_box_errors.cpp
+// Watches the box's connection for X errors from now until
+// box_errors_release, without ending the game or the box for them.
+void box_errors_watch(Display* box_display);
+void box_errors_release();
+// The first error seen on the box's connection, "" while there is none.
+const char* box_error();
+// Whether its window or its drawing context could not be made.
+bool box_unmade();
+// The words on standard error, when the box cannot show them; `why` in
+// brackets when there is more to say than that.
+void say_instead(const char* caption, const char* text, const char* why);
+
+// x11_box_frame.cpp
+// The window manager's frame around the box, asked before it is shown;
+// none without a window manager, or one that does not answer in time.
+struct FrameExtents {
+    long left = 0, right = 0, top = 0, bottom = 0;
+};
+FrameExtents frame_extents(const Box& b);
+
+// x11_box_placement.cpp
+// Sizes the box to its picture and places it, frame and all, centred over
+// the game's window (0: none) and wholly on one monitor.
+void place_and_size(Box& b, ::Window game);

@@ -1,0 +1,7 @@
+// What the running window manager says of itself on the root window, asked
+// on any connection to the display.
+#pragma once
+#include <X11/Xlib.h>
+
+// Whether an EWMH window manager runs (it names its check window).
+bool window_manager_running(Display* display);
