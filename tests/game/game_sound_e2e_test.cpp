@@ -123,8 +123,8 @@ TEST_F(GameSound, EveryDiscClicksTheCardRestsBetweenAndSoundComesBackAfterTheSer
     ASSERT_TRUE(pulse->restart());
     ASSERT_TRUE(pulse->start_recording());
     ASSERT_TRUE(play(XK_4, 3, cpu_opened + 3));
-    EXPECT_EQ(clicks_heard(2), 2u) << "the discs after the server's return; recording in "
-                                   << pulse->keep_recording("restart");
+    EXPECT_EQ(clicks_heard(2), 2u)
+        << "the discs after the server's return; recording in " << pulse->keep_recording("restart");
     EXPECT_FALSE(x->find_window("Problème")) << "a box about sound";
 }
 
