@@ -14,6 +14,7 @@ fonts-liberation fonts-liberation2 fonts-urw-base35 fonts-dejavu-core xfonts-bas
 libgtest-dev
 xvfb xauth xdotool x11-xserver-utils
 pulseaudio pulseaudio-utils
+libxss-dev openbox picom weston xwayland sway dbus-x11
 desktop-file-utils appstream dpkg-dev file groff-base
 "
 case "${1:-}" in fuzz | threads) PACKAGES="$PACKAGES clang-14 libclang-rt-14-dev llvm-14" ;; esac

@@ -1,6 +1,7 @@
 // The real backend: SDL2 on X11. This file starts and stops SDL, shows the
 // frames and keeps the clock; the window, the events, the drag loop and the
 // message box live in their own sdl_*.cpp files.
+#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <X11/Xproto.h>
@@ -40,6 +42,23 @@ int on_x_error(Display* display, XErrorEvent* error) {
     return earlier_x_error_handler != nullptr ? earlier_x_error_handler(display, error) : 0;
 }
 
+// SDL talks to the desktop over its session bus (its input method, its
+// thread priorities). Where the desktop has none (a bare X session, startx,
+// a forwarded display), libdbus would start one for SDL on the display:
+// dbus-launch and its daemon would outlive the game, and dbus-launch's
+// window would stay on the display. Starting a desktop's session bus is
+// not a game's business: without one, SDL does without. A bus the session
+// keeps in its runtime directory is one libdbus finds by itself.
+void leave_the_session_bus_to_the_desktop() {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) {
+        struct stat st {};
+        if (stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return;
+    }
+    // No transport of that name: SDL's connection fails at once, quietly.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
 bool start_video() {
     SdlState& s = sdl_state();
     if (s.video_ready) return true;
@@ -61,12 +80,16 @@ bool start_video() {
     // A press that brings the window the focus is a press all the same (SDL
     // would drop one that comes within a few ms of the focus change).
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // A game left open must not keep the desktop unlocked and its screen
+    // lit: the screen saver comes on as it would without the game.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
 
     // The game reads keys, never text, yet SDL opens an input method, which
     // reads the locale's compose table: thousands of lines, the dearest
     // part of SDL's start. An empty table serves keys just as well. Set
     // while the process has one thread, as changing the environment must be.
     setenv("XCOMPOSEFILE", "/dev/null", 1);
+    leave_the_session_bus_to_the_desktop();
     window_closing = false;
     // Once only: SDL may have put ours back from an earlier start.
     const XErrorHandler found = XSetErrorHandler(on_x_error);
