@@ -124,22 +124,21 @@ bool start_video() {
 // colour (nearest neighbour: exact, no blending). Stored pixels are
 // 0x00RRGGBB, SDL's RGB888; a display of another format gets them converted
 // on the way. False when the conversion fails.
-bool write_pixels(SDL_Surface* surface, const uint32_t* pixels, int width, int left, int top, int right, int bottom,
-                  int scale) {
+bool write_pixels(SDL_Surface* surface, Uint32 format, const uint32_t* pixels, int width, int left, int top, int right,
+                  int bottom, int scale) {
     const int bytes_per_pixel = surface->format->BytesPerPixel;
     auto* target = static_cast<uint8_t*>(surface->pixels);
     const int count = right - left;
     if (scale == 1)
         return SDL_ConvertPixels(count, bottom - top, SDL_PIXELFORMAT_RGB888, pixels + top * width + left, width * 4,
-                                 surface->format->format, target + top * surface->pitch + left * bytes_per_pixel,
-                                 surface->pitch) == 0;
+                                 format, target + top * surface->pitch + left * bytes_per_pixel, surface->pitch) == 0;
     // Each picture row is converted once, widened, and laid down scale times.
     static std::vector<uint8_t> row, wide;
     row.resize(size_t(count) * size_t(bytes_per_pixel));
     wide.resize(row.size() * size_t(scale));
     for (int y = top; y < bottom; ++y) {
-        if (SDL_ConvertPixels(count, 1, SDL_PIXELFORMAT_RGB888, pixels + y * width + left, width * 4,
-                              surface->format->format, row.data(), int(row.size())) != 0)
+        if (SDL_ConvertPixels(count, 1, SDL_PIXELFORMAT_RGB888, pixels + y * width + left, width * 4, format,
+                              row.data(), int(row.size())) != 0)
             return false;
         for (int i = 0; i < count; ++i)
             for (int k = 0; k < scale; ++k)
@@ -175,7 +174,11 @@ void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& 
         sdl_cannot_show("the window's surface cannot be written");
         return;
     }
-    const bool written = write_pixels(surface, pixels, width, left, top, right, bottom, scale);
+    // On a visual with alpha, the picture is opaque and what lies outside
+    // the outline transparent.
+    const Uint32 format = s.alpha_visual ? Uint32(SDL_PIXELFORMAT_ARGB8888) : surface->format->format;
+    const bool written = write_pixels(surface, format, pixels, width, left, top, right, bottom, scale);
+    if (written && s.alpha_visual && !s.outline.empty()) clear_outside_outline(surface, s.outline, scale, top, bottom);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     if (!written) {
         sdl_cannot_show("the display's pixel format is not one the game can draw in");

@@ -28,6 +28,7 @@ void handle_box_event(Box& b, XEvent& e) {
         if (e.xexpose.count == 0) show_picture(b);
         break;
     case MapNotify:
+        box_mapped(b);
         // The box takes the keyboard, so that Return answers it at once.
         XSetInputFocus(b.display, b.window, RevertToParent, CurrentTime);
         break;
@@ -110,6 +111,7 @@ void run_box(Box& b, const char* caption, const char* text) {
             handle_box_event(b, e);
         }
         if (b.closed) break;
+        box_belongs_to_game_once_placed(b);
         serve_game_window(b);
         wait_for_events(b);
     }

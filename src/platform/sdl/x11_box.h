@@ -20,6 +20,11 @@ struct Box {
     bool armed = false;  // button 1 went down on "OK" and is still down
     bool closed = false;
     Atom wm_protocols = 0, wm_delete_window = 0;
+    ::Window owner = 0;  // the game's window, 0 without one
+    int x = 0, y = 0;    // where it was made, on the root window
+    // Set once it has been mapped, until it is made the game's dialog.
+    bool awaiting_owner = false;
+    long mapped_at_ms = 0;  // CLOCK_MONOTONIC
 };
 
 // x11_box_window.cpp
@@ -27,6 +32,16 @@ struct Box {
 // is there: nullptr then, else why it cannot be shown ("" without a
 // display to show it on).
 const char* open_box(Box& b, const char* caption, const char* text);
+// Makes the box the game's dialog (WM_TRANSIENT_FOR), so that window
+// managers keep it over the game, once the window manager has placed and
+// shown it: when it makes it the active window, after a while without one
+// that says, at once without a window manager. Not before: some (weston's)
+// place a new dialog anywhere they like, where a plain window goes where it
+// asks to be, over the game; the others honour the place asked for too.
+// box_mapped is called when the box is mapped, the other at each turn of
+// its loop.
+void box_mapped(Box& b);
+void box_belongs_to_game_once_placed(Box& b);
 // Draws the picture in the button's present look.
 void show_picture(Box& b);
 void close_box(Box& b);
@@ -53,6 +68,9 @@ struct FrameExtents {
 FrameExtents frame_extents(const Box& b);
 
 // x11_box_placement.cpp
+// Where a box of width x height, frame and all, goes: the top-left corner
+// of its frame.
+void place_box(Display* display, ::Window game, int width, int height, int* x, int* y);
 // Sizes the box to its picture and places it, frame and all, centred over
 // the game's window (0: none) and wholly on one monitor.
 void place_and_size(Box& b, ::Window game);

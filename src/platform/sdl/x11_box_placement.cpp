@@ -9,8 +9,6 @@
 #include "platform/sdl/sdl_state.h"
 #include "platform/sdl/x11_box.h"
 
-namespace {
-
 // Returns the frame's top-left corner, where the box is asked to go.
 void place_box(Display* d, ::Window game, int width, int height, int* x, int* y) {
     const std::vector<ScreenArea> monitors = x11_monitors(d, DefaultScreen(d));
@@ -29,8 +27,6 @@ void place_box(Display* d, ::Window game, int width, int height, int* x, int* y)
     *y = std::clamp(centre_y - height / 2, monitor.y, monitor.y + std::max(0, monitor.height - height));
 }
 
-}  // namespace
-
 // A fixed size at a place of its own. The place is that of the frame's
 // top-left corner (the default gravity), which is what window managers put
 // there; the box has no frame without one.
@@ -39,7 +35,10 @@ void place_and_size(Box& b, ::Window game) {
     int x = 0, y = 0;
     place_box(b.display, game, b.picture.width + int(frame.left + frame.right),
               b.picture.height + int(frame.top + frame.bottom), &x, &y);
-    XMoveWindow(b.display, b.window, x, y);
+    // Asked again only when the frame changes it: some window managers
+    // (weston's) take any such request as one to keep the window where
+    // they like.
+    if (x != b.x || y != b.y) XMoveWindow(b.display, b.window, x, y);
     XSizeHints size{};
     size.flags = USPosition | PPosition | PMinSize | PMaxSize;
     size.x = x;

@@ -5,6 +5,7 @@
 // placed over the game's window, not wherever a toolkit guesses.
 #include <X11/Xatom.h>
 #include <X11/Xutil.h>
+#include <time.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -15,6 +16,7 @@
 #include "platform/sdl/sdl_state.h"
 #include "platform/sdl/x11_box.h"
 #include "platform/sdl/x11_pixels.h"
+#include "platform/sdl/x11_window_manager.h"
 
 namespace {
 
@@ -23,7 +25,17 @@ constexpr long MWM_HINTS_FUNCTIONS = 1, MWM_HINTS_DECORATIONS = 2;
 constexpr long MWM_FUNC_MOVE = 4, MWM_FUNC_CLOSE = 32;
 constexpr long MWM_DECOR_BORDER = 2, MWM_DECOR_TITLE = 8, MWM_DECOR_MENU = 16;
 
+// The longest the box waits to become the game's dialog for a window
+// manager that does not say which window it made active.
+constexpr long OWNER_WAIT_MS = 500;
+
 Atom atom(Display* d, const char* name) { return XInternAtom(d, name, False); }
+
+long monotonic_ms() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return long(now.tv_sec) * 1000 + now.tv_nsec / 1000000;
+}
 
 // WM_NAME is Latin-1 by definition; a character outside it shows as '?'.
 // Window managers that read _NET_WM_NAME get the UTF-8 itself.
@@ -73,9 +85,9 @@ void describe_box(Box& b, ::Window game, const char* caption) {
     const int caption_length = int(std::strlen(caption));
     XChangeProperty(d, b.window, atom(d, "_NET_WM_NAME"), utf8, 8, PropModeReplace, caption_bytes, caption_length);
     XChangeProperty(d, b.window, atom(d, "_NET_WM_ICON_NAME"), utf8, 8, PropModeReplace, caption_bytes, caption_length);
-    // Owned by the game's window and modal over it: window managers keep it
-    // above the game and centre it there.
-    if (game != 0) XSetTransientForHint(d, b.window, game);
+    // Owned by the game's window (once it is up: see
+    // box_belongs_to_game_once_placed) and modal over it.
+    b.owner = game;
     const long type = long(atom(d, "_NET_WM_WINDOW_TYPE_DIALOG"));
     XChangeProperty(d, b.window, atom(d, "_NET_WM_WINDOW_TYPE"), XA_ATOM, 32, PropModeReplace,
                     reinterpret_cast<const unsigned char*>(&type), 1);
@@ -108,6 +120,31 @@ std::string game_screen_display(const SdlState& s) {
 }
 
 }  // namespace
+
+void box_mapped(Box& b) {
+    b.awaiting_owner = true;
+    b.mapped_at_ms = monotonic_ms();
+    box_belongs_to_game_once_placed(b);
+}
+
+void box_belongs_to_game_once_placed(Box& b) {
+    if (!b.awaiting_owner) return;
+    Display* d = b.display;
+    bool placed = !window_manager_running(d) || monotonic_ms() - b.mapped_at_ms >= OWNER_WAIT_MS;
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (!placed &&
+        XGetWindowProperty(d, DefaultRootWindow(d), atom(d, "_NET_ACTIVE_WINDOW"), 0, 1, False, XA_WINDOW, &type,
+                           &format, &count, &after, &data) == Success &&
+        data != nullptr && format == 32 && count == 1)
+        placed = *reinterpret_cast<const long*>(data) == long(b.window);  // 32-bit items come as longs
+    if (data != nullptr) XFree(data);
+    if (!placed) return;
+    if (b.owner != 0) XSetTransientForHint(d, b.window, b.owner);
+    b.awaiting_owner = false;
+}
 
 void show_picture(Box& b) {
     if (b.image == nullptr) return;
@@ -149,9 +186,15 @@ const char* open_box(Box& b, const char* caption, const char* text) {
     // flash of another colour before it.
     attributes.background_pixmap = None;
     attributes.event_mask = BOX_EVENTS;
-    b.window = XCreateWindow(d, DefaultRootWindow(d), 0, 0, unsigned(b.picture.width), unsigned(b.picture.height), 0,
-                             CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
+    // Made where it goes without a frame: window managers that keep a
+    // window where it was made, whatever it asks for later (weston's), put
+    // it there; the frame is made room for once its size is known.
+    place_box(d, s.x_window, b.picture.width, b.picture.height, &b.x, &b.y);
+    b.window = XCreateWindow(d, DefaultRootWindow(d), b.x, b.y, unsigned(b.picture.width), unsigned(b.picture.height),
+                             0, CopyFromParent, InputOutput, CopyFromParent, CWBackPixmap | CWEventMask, &attributes);
     describe_box(b, s.x_window, caption);
+    // The window manager's word on the active window wakes the box's loop.
+    XSelectInput(d, DefaultRootWindow(d), PropertyChangeMask);
     place_and_size(b, s.x_window);
     b.gc = XCreateGC(d, b.window, 0, nullptr);
     const int depth = DefaultDepth(d, screen);

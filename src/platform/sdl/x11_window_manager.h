@@ -5,3 +5,6 @@
 
 // Whether an EWMH window manager runs (it names its check window).
 bool window_manager_running(Display* display);
+// Whether a running window manager lists this hint or request among those
+// it supports (_NET_SUPPORTED), e.g. "_NET_WM_MOVERESIZE".
+bool window_manager_supports(Display* display, const char* name);
