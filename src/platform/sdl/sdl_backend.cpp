@@ -235,6 +235,7 @@ public:
     }
     uint64_t now_us() override { return monotonic_us(); }
     void sleep_us(uint64_t us) override { sleep_for_us(us); }
+    void pause_us(uint64_t us) override { sdl_pause_serving_repaints(us); }
     void message_box(const char* caption, const char* text) override { sdl_message_box(caption, text); }
     void shutdown() override { stop_all(); }
 };

@@ -113,6 +113,9 @@ void sdl_serve_modal(const SDL_Event& e);
 // requests and the tick now queued, by that same rule, and leaves input
 // queued.
 void sdl_serve_window_requests();
+// For the game's pauses: sleeps for us microseconds, serving only the
+// window's repaint requests; everything else stays queued, in order.
+void sdl_pause_serving_repaints(uint64_t us);
 // For the drag loop: waits up to wait_ms for events and serves them all by
 // that rule, as the system's own move loop does.
 void sdl_pump_modal(int wait_ms);

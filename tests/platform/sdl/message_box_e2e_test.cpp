@@ -109,8 +109,8 @@ TEST_F(ProbeWithBox, BehindTheBoxTheWindowIsRepaintedDropsKeysAndPressesAndKeeps
 
 // Windows passing over the game's, as tooltips, menus and windows dragged
 // across do on a desktop without a compositor: each time, all they hid
-// comes back, the window's picture by its repaint, with the box up as
-// without it.
+// comes back, the window's picture by its repaint, with the box up or the
+// program asleep as while it waits.
 TEST_F(ProbeWithBox, WhatACoverHidComesBackEveryTime) {
     struct Cover {
         const char* where;
@@ -127,9 +127,17 @@ TEST_F(ProbeWithBox, WhatACoverHidComesBackEveryTime) {
     paint_message_box(&box_picture, OkLook::Rest);
     // Inside the window, clear of the box: no hover changes the box's look.
     move_to_client(200, 20);
-    for (const bool box_up : {false, true}) {
-        SCOPED_TRACE(box_up ? "box up" : "no box");
+    // While the program waits for events, while it sleeps (as through a
+    // tune or between the frames of a drop: the probe's busy spell), and
+    // with the box up.
+    for (const char* when : {"waiting", "asleep", "box up"}) {
+        SCOPED_TRACE(when);
+        const bool box_up = std::string(when) == "box up", asleep = std::string(when) == "asleep";
         Rect box{};
+        if (asleep) {
+            x_->tap_key(XK_b);
+            ASSERT_TRUE(probe_.wait_for_line_starting("busy start")) << probe_.transcript();
+        }
         if (box_up) {
             const std::optional<XWindowId> id = open_box();
             ASSERT_TRUE(id) << probe_.transcript();
@@ -159,6 +167,11 @@ TEST_F(ProbeWithBox, WhatACoverHidComesBackEveryTime) {
             });
             if (!back) shot.save_ppm(::testing::TempDir() + "uncovered.ppm");
             ASSERT_TRUE(back) << wrong << " pixels wrong; shot saved to " << ::testing::TempDir() << "uncovered.ppm";
+        }
+        if (asleep) {
+            move_to_client(150, 450);  // where the busy spell ends
+            ASSERT_TRUE(probe_.wait_for_line_starting("busy done")) << probe_.transcript();
+            move_to_client(200, 20);
         }
     }
 }
