@@ -122,12 +122,14 @@ bool NestedDesktop::start_compositor(std::string* why_not) {
                            options));
         listening = "xserver listening on display ";
     } else {
-        std::ofstream(runtime_dir_ + "/sway.conf") << "output * bg #123456 solid_color\nxwayland enable\n";
+        // Sway names its Xwayland's display only to the programs it starts.
+        std::ofstream(runtime_dir_ + "/sway.conf")
+            << "output * bg #123456 solid_color\nxwayland force\nexec echo c4-xwayland-display $DISPLAY\n";
         options.set_env.emplace_back("WLR_BACKENDS", "x11");
         options.set_env.emplace_back("WLR_RENDERER", "pixman");
         options.set_env.emplace_back("WLR_X11_OUTPUTS", "1");
         servers_.push_back(screen_->spawn({"sway", "-d", "-c", runtime_dir_ + "/sway.conf"}, options));
-        listening = "Starting Xwayland on :";
+        listening = "c4-xwayland-display :";
     }
     const std::optional<std::string> line = servers_.back().wait_for_line(
         [&](const std::string& l) { return l.find(listening) != std::string::npos; }, Millis{20000});

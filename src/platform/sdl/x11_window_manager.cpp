@@ -2,6 +2,8 @@
 
 #include <X11/Xatom.h>
 
+#include <algorithm>
+
 bool window_manager_running(Display* d) {
     Atom type = 0;
     int format = 0;
@@ -17,23 +19,19 @@ bool window_manager_running(Display* d) {
 bool window_manager_supports(Display* d, const char* name) {
     if (!window_manager_running(d)) return false;
     const Atom wanted = XInternAtom(d, name, False);
+    Atom type = 0;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    // Window managers list a few dozen hints; a thousand is room enough.
+    const Atom supported = XInternAtom(d, "_NET_SUPPORTED", False);
     bool found = false;
-    long offset = 0;
-    for (;;) {
-        Atom type = 0;
-        int format = 0;
-        unsigned long count = 0, after = 0;
-        unsigned char* data = nullptr;
-        if (XGetWindowProperty(d, DefaultRootWindow(d), XInternAtom(d, "_NET_SUPPORTED", False), offset, 256, False,
-                               XA_ATOM, &type, &format, &count, &after, &data) != Success ||
-            data == nullptr)
-            break;
+    if (XGetWindowProperty(d, DefaultRootWindow(d), supported, 0, 1024, False, XA_ATOM, &type, &format, &count, &after,
+                           &data) == Success &&
+        data != nullptr && format == 32) {
         const auto* atoms = reinterpret_cast<const Atom*>(data);  // Xlib hands 32-bit items over as longs
-        for (unsigned long i = 0; i < count && format == 32; ++i)
-            found = found || atoms[i] == wanted;
-        XFree(data);
-        if (found || after == 0 || count == 0) break;
-        offset += long(count);
+        found = std::find(atoms, atoms + count, wanted) != atoms + count;
     }
+    if (data != nullptr) XFree(data);
     return found;
 }
