@@ -72,7 +72,9 @@ std::unique_ptr<NestedDesktop> NestedDesktop::start(Kind kind, int width, int he
 bool NestedDesktop::start_window_manager(bool with_compositor, std::string* why_not) {
     Display* d = screen_->display();
     servers_.push_back(screen_->spawn({"openbox", "--sm-disable"}));
-    if (!wait_until([&] { return root_has(d, "_NET_SUPPORTING_WM_CHECK"); })) {
+    // It names itself early in its start; the work area comes once it has
+    // taken the screen over.
+    if (!wait_until([&] { return root_has(d, "_NET_SUPPORTING_WM_CHECK") && root_has(d, "_NET_WORKAREA"); })) {
         *why_not = "openbox did not start";
         return false;
     }
