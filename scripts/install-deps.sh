@@ -24,9 +24,11 @@ dpkg-dev file
 "
 
 # What only the tests and the developer tools need: the test framework, a
-# private X server with its fonts, input and screenshots, a private sound
-# server, the other fonts the artwork is checked with, and the checkers of
-# the package, its desktop files and its manual pages.
+# private X server with its fonts, input, screenshots and screen saver,
+# private sound servers (PulseAudio and PipeWire), the window managers,
+# compositors and D-Bus launcher the game is tried under, the other fonts
+# the artwork is checked with, and the checkers of the package, its
+# desktop files and its manual pages.
 TESTS="
 libgtest-dev
 libxtst-dev libxfixes-dev
@@ -34,6 +36,7 @@ xvfb xauth xdotool x11-xserver-utils xfonts-base
 fonts-urw-base35 fonts-dejavu-core
 pulseaudio pulseaudio-utils
 pipewire wireplumber pipewire-pulse
+libxss-dev openbox picom weston xwayland sway dbus-x11
 desktop-file-utils appstream groff-base lintian
 "
 

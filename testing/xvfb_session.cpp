@@ -84,6 +84,17 @@ std::unique_ptr<XvfbSession> XvfbSession::start(int width, int height, int depth
     return session;
 }
 
+std::unique_ptr<XvfbSession> XvfbSession::attach(const std::string& display_name, int width, int height) {
+    std::unique_ptr<XvfbSession> session(new XvfbSession);
+    session->display_name_ = display_name;
+    session->width_ = width;
+    session->height_ = height;
+    XSetErrorHandler(ignore_x_error);
+    wait_until([&] { return (session->display_ = XOpenDisplay(display_name.c_str())) != nullptr; });
+    if (!session->display_) return nullptr;
+    return session;
+}
+
 XvfbSession::~XvfbSession() {
     if (display_) XCloseDisplay(display_);
     display_ = nullptr;

@@ -61,6 +61,10 @@ public:
     // accepts connections. Nothing when it could not be started.
     static std::unique_ptr<XvfbSession> start(int width = 1280, int height = 1024, int depth = 24,
                                               const std::vector<std::string>& server_args = {});
+    // A connection to an X server the session neither started nor stops
+    // (a compositor's Xwayland), to look at its windows and run programs
+    // on it. Nothing when it does not answer within the deadline.
+    static std::unique_ptr<XvfbSession> attach(const std::string& display_name, int width, int height);
     ~XvfbSession();
     XvfbSession(const XvfbSession&) = delete;
     XvfbSession& operator=(const XvfbSession&) = delete;

@@ -57,6 +57,11 @@ struct PlatformBackend {
     // Microseconds since some fixed moment, and a sleep on the same clock.
     virtual uint64_t now_us() = 0;
     virtual void sleep_us(uint64_t us) = 0;
+    // The game's own pauses (delay_ms: between the frames of a drop, the
+    // notes of a tune). A window on a desktop without compositing loses what
+    // another window passes over meanwhile: a backend with such a window
+    // serves its repaint requests while it waits, and only those.
+    virtual void pause_us(uint64_t us) { sleep_us(us); }
 
     virtual void message_box(const char* caption, const char* text) = 0;
     virtual void shutdown() = 0;

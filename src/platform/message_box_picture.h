@@ -1,7 +1,7 @@
 // The picture of the modal message box: its size, where its text and its
 // one "OK" button go, and its pixels. Plain memory work with the platform's
 // own text; the window that shows it belongs to the backend
-// (sdl_message_box.cpp).
+// (x11_box_window.cpp, its loop in sdl_message_box.cpp).
 #pragma once
 #include <cstdint>
 #include <string>

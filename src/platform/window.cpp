@@ -182,7 +182,7 @@ int mouse_y() {
 intptr_t last_key() { return state.last_first; }
 
 void delay_ms(int ms) {
-    if (state.backend != nullptr && ms > 0) state.backend->sleep_us(uint64_t(ms) * 1000u);
+    if (state.backend != nullptr && ms > 0) state.backend->pause_us(uint64_t(ms) * 1000u);
 }
 
 uint32_t tick_count_ms() {

@@ -1,6 +1,7 @@
 // The real backend: SDL2 on X11. This file starts and stops SDL, shows the
 // frames and keeps the clock; the window, the events, the drag loop and the
 // message box live in their own sdl_*.cpp files.
+#include <sys/stat.h>
 #include <time.h>
 
 #include <algorithm>
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
 #include <vector>
 
 #include <X11/Xproto.h>
@@ -40,6 +42,23 @@ int on_x_error(Display* display, XErrorEvent* error) {
     return earlier_x_error_handler != nullptr ? earlier_x_error_handler(display, error) : 0;
 }
 
+// SDL talks to the desktop over its session bus (its input method, its
+// thread priorities). Where the desktop has none (a bare X session, startx,
+// a forwarded display), libdbus would start one for SDL on the display:
+// dbus-launch and its daemon would outlive the game, and dbus-launch's
+// window would stay on the display. Starting a desktop's session bus is
+// not a game's business: without one, SDL does without. A bus the session
+// keeps in its runtime directory is one libdbus finds by itself.
+void leave_the_session_bus_to_the_desktop() {
+    if (std::getenv("DBUS_SESSION_BUS_ADDRESS") != nullptr) return;
+    if (const char* runtime = std::getenv("XDG_RUNTIME_DIR")) {
+        struct stat st {};
+        if (stat((std::string(runtime) + "/bus").c_str(), &st) == 0 && S_ISSOCK(st.st_mode)) return;
+    }
+    // No transport of that name: SDL's connection fails at once, quietly.
+    setenv("DBUS_SESSION_BUS_ADDRESS", "disabled:", 1);
+}
+
 bool start_video() {
     SdlState& s = sdl_state();
     if (s.video_ready) return true;
@@ -61,12 +80,16 @@ bool start_video() {
     // A press that brings the window the focus is a press all the same (SDL
     // would drop one that comes within a few ms of the focus change).
     SDL_SetHint(SDL_HINT_MOUSE_FOCUS_CLICKTHROUGH, "1");
+    // A game left open must not keep the desktop unlocked and its screen
+    // lit: the screen saver comes on as it would without the game.
+    SDL_SetHint(SDL_HINT_VIDEO_ALLOW_SCREENSAVER, "1");
 
     // The game reads keys, never text, yet SDL opens an input method, which
     // reads the locale's compose table: thousands of lines, the dearest
     // part of SDL's start. An empty table serves keys just as well. Set
     // while the process has one thread, as changing the environment must be.
     setenv("XCOMPOSEFILE", "/dev/null", 1);
+    leave_the_session_bus_to_the_desktop();
     window_closing = false;
     // Once only: SDL may have put ours back from an earlier start.
     const XErrorHandler found = XSetErrorHandler(on_x_error);
@@ -101,22 +124,21 @@ bool start_video() {
 // colour (nearest neighbour: exact, no blending). Stored pixels are
 // 0x00RRGGBB, SDL's RGB888; a display of another format gets them converted
 // on the way. False when the conversion fails.
-bool write_pixels(SDL_Surface* surface, const uint32_t* pixels, int width, int left, int top, int right, int bottom,
-                  int scale) {
+bool write_pixels(SDL_Surface* surface, Uint32 format, const uint32_t* pixels, int width, int left, int top, int right,
+                  int bottom, int scale) {
     const int bytes_per_pixel = surface->format->BytesPerPixel;
     auto* target = static_cast<uint8_t*>(surface->pixels);
     const int count = right - left;
     if (scale == 1)
         return SDL_ConvertPixels(count, bottom - top, SDL_PIXELFORMAT_RGB888, pixels + top * width + left, width * 4,
-                                 surface->format->format, target + top * surface->pitch + left * bytes_per_pixel,
-                                 surface->pitch) == 0;
+                                 format, target + top * surface->pitch + left * bytes_per_pixel, surface->pitch) == 0;
     // Each picture row is converted once, widened, and laid down scale times.
     static std::vector<uint8_t> row, wide;
     row.resize(size_t(count) * size_t(bytes_per_pixel));
     wide.resize(row.size() * size_t(scale));
     for (int y = top; y < bottom; ++y) {
-        if (SDL_ConvertPixels(count, 1, SDL_PIXELFORMAT_RGB888, pixels + y * width + left, width * 4,
-                              surface->format->format, row.data(), int(row.size())) != 0)
+        if (SDL_ConvertPixels(count, 1, SDL_PIXELFORMAT_RGB888, pixels + y * width + left, width * 4, format,
+                              row.data(), int(row.size())) != 0)
             return false;
         for (int i = 0; i < count; ++i)
             for (int k = 0; k < scale; ++k)
@@ -152,7 +174,11 @@ void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& 
         sdl_cannot_show("the window's surface cannot be written");
         return;
     }
-    const bool written = write_pixels(surface, pixels, width, left, top, right, bottom, scale);
+    // On a visual with alpha, the picture is opaque and what lies outside
+    // the outline transparent.
+    const Uint32 format = s.alpha_visual ? Uint32(SDL_PIXELFORMAT_ARGB8888) : surface->format->format;
+    const bool written = write_pixels(surface, format, pixels, width, left, top, right, bottom, scale);
+    if (written && s.alpha_visual && !s.outline.empty()) clear_outside_outline(surface, s.outline, scale, top, bottom);
     if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
     if (!written) {
         sdl_cannot_show("the display's pixel format is not one the game can draw in");
@@ -209,6 +235,7 @@ public:
     }
     uint64_t now_us() override { return monotonic_us(); }
     void sleep_us(uint64_t us) override { sleep_for_us(us); }
+    void pause_us(uint64_t us) override { sdl_pause_serving_repaints(us); }
     void message_box(const char* caption, const char* text) override { sdl_message_box(caption, text); }
     void shutdown() override { stop_all(); }
 };

@@ -1,6 +1,10 @@
 // SDL's events turned into the game's event codes, and the periodic timer.
 #include <SDL_syswm.h>
 
+#include <poll.h>
+#include <time.h>
+
+#include <algorithm>
 #include <cstdlib>
 
 #include "platform/sdl/sdl_state.h"
@@ -306,6 +310,48 @@ void sdl_serve_window_requests() {
     while (SDL_PeepEvents(&e, 1, SDL_GETEVENT, SDL_QUIT, SDL_WINDOWEVENT) > 0)
         sdl_serve_modal(e);
     if (s.tick_event != 0 && SDL_PeepEvents(&e, 1, SDL_GETEVENT, s.tick_event, s.tick_event) > 0) sdl_serve_modal(e);
+}
+
+namespace {
+
+// For SDL_FilterEvents: takes the repaint requests out of the queue, and
+// leaves every other event where it is, in order.
+int SDLCALL take_repaint(void* taken, SDL_Event* e) {
+    if (e->type != SDL_WINDOWEVENT || e->window.event != SDL_WINDOWEVENT_EXPOSED) return 1;
+    *static_cast<bool*>(taken) = true;
+    return 0;
+}
+
+uint64_t monotonic_us() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
+}
+
+}  // namespace
+
+void sdl_pause_serving_repaints(uint64_t us) {
+    SdlState& s = sdl_state();
+    const uint64_t until = monotonic_us() + us;
+    for (uint64_t now = monotonic_us(); now < until; now = monotonic_us()) {
+        if (s.video_ready && s.window) {
+            SDL_PumpEvents();
+            bool repaint = false;
+            SDL_FilterEvents(take_repaint, &repaint);
+            if (repaint) platform_offer_to_hook(EV_PAINT, 0, 0);
+        }
+        // Wakes for what the X server sends (a repaint request among it),
+        // else at the end of the pause; the last part of a millisecond is
+        // slept through, so that the pause keeps its length.
+        const uint64_t left = until - std::min(until, monotonic_us());
+        if (left < 1000) {
+            const timespec rest{0, long(left) * 1000};
+            nanosleep(&rest, nullptr);
+            break;
+        }
+        pollfd fd = {s.window ? ConnectionNumber(s.x_display) : -1, POLLIN, 0};
+        poll(&fd, s.window ? 1 : 0, int(left / 1000));
+    }
 }
 
 void sdl_pump_modal(int wait_ms) {

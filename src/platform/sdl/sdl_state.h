@@ -14,9 +14,11 @@
 #include <atomic>
 #include <cstdint>
 #include <mutex>
+#include <string>
 #include <vector>
 
 #include "platform/backend.h"
+#include "platform/sdl/window_shape.h"
 
 struct SdlState {
     bool video_ready = false;  // SDL_Init succeeded on an X display
@@ -73,6 +75,11 @@ struct SdlState {
     // skipped, since the game reapplies it on every repaint.
     bool shape_applied = false;
     int shape_width = 0, shape_height = 0, shape_corner_width = 0, shape_corner_height = 0;
+
+    // On a visual with an alpha channel (under a compositor; see
+    // window_alpha.cpp) the pixels outside the outline are transparent.
+    bool alpha_visual = false;
+    std::vector<RowSpan> outline;  // the shape's rows, in picture pixels; empty until one is applied
 };
 
 SdlState& sdl_state();
@@ -106,6 +113,9 @@ void sdl_serve_modal(const SDL_Event& e);
 // requests and the tick now queued, by that same rule, and leaves input
 // queued.
 void sdl_serve_window_requests();
+// For the game's pauses: sleeps for us microseconds, serving only the
+// window's repaint requests; everything else stays queued, in order.
+void sdl_pause_serving_repaints(uint64_t us);
 // For the drag loop: waits up to wait_ms for events and serves them all by
 // that rule, as the system's own move loop does.
 void sdl_pump_modal(int wait_ms);
@@ -118,6 +128,14 @@ void sdl_begin_drag();
 
 // sdl_message_box.cpp
 void sdl_message_box(const char* caption, const char* text);
+
+// window_alpha.cpp
+// The id of a 32-bit visual with an alpha channel ("0x.." for SDL's
+// visual hint) where a compositing manager runs; empty elsewhere.
+std::string alpha_visual_for_compositor(Display* display);
+// Makes the surface's rows [top, bottom) (in picture pixels, each a scale
+// x scale block) transparent outside the outline.
+void clear_outside_outline(SDL_Surface* surface, const std::vector<RowSpan>& outline, int scale, int top, int bottom);
 
 // x11_monitors.cpp
 // A rectangle of an X screen, in its root window's pixels.

@@ -37,8 +37,13 @@ std::string xft_dpi_resource(Display* display) {
 
 // What the window's making needs to know of the server before SDL makes it,
 // asked on a connection of its own: SDL's is not reachable before a window
-// exists. Returns the desktop's Xft.dpi.
-std::string prepare_server_for_window() {
+// exists.
+struct ServerForWindow {
+    std::string dpi;     // the desktop's Xft.dpi
+    std::string visual;  // a visual with alpha for SDL's hint, or empty
+};
+
+ServerForWindow prepare_server_for_window() {
     Display* display = XOpenDisplay(nullptr);
     if (!display) return {};
     // SDL writes the borderless hint only when the server already knows its
@@ -46,9 +51,22 @@ std::string prepare_server_for_window() {
     // manager started (or restarted) after the game would then frame it.
     // Named here, the name outlives this connection as SDL's stays open.
     XInternAtom(display, "_MOTIF_WM_HINTS", False);
-    std::string dpi = xft_dpi_resource(display);
+    ServerForWindow server{xft_dpi_resource(display), alpha_visual_for_compositor(display)};
     XCloseDisplay(display);
-    return dpi;
+    return server;
+}
+
+// The window, on the visual with alpha when there is one to ask for; on
+// the default visual when SDL cannot make it on that one.
+SDL_Window* create_window(const ServerForWindow& server, const char* title, int x, int y, int width, int height) {
+    const Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
+    if (!server.visual.empty()) {
+        SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, server.visual.c_str());
+        SDL_Window* window = SDL_CreateWindow(title, x, y, width, height, flags);
+        SDL_SetHint(SDL_HINT_VIDEO_X11_WINDOW_VISUALID, nullptr);
+        if (window) return window;
+    }
+    return SDL_CreateWindow(title, x, y, width, height, flags);
 }
 
 }  // namespace
@@ -62,13 +80,12 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     SdlState& s = sdl_state();
     if (!s.video_ready || s.window || width <= 0 || height <= 0) return false;
 
-    const std::string dpi = prepare_server_for_window();
+    const ServerForWindow server = prepare_server_for_window();
     // Made first, hidden, wherever SDL likes: which X screen SDL puts it on
     // is known only once it is there, and its size and place follow from
     // that screen's monitors.
-    SDL_Window* window = SDL_CreateWindow(title ? title : "", centred ? SDL_WINDOWPOS_UNDEFINED : x,
-                                          centred ? SDL_WINDOWPOS_UNDEFINED : y, width, height,
-                                          SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS);
+    SDL_Window* window = create_window(server, title ? title : "", centred ? SDL_WINDOWPOS_UNDEFINED : x,
+                                       centred ? SDL_WINDOWPOS_UNDEFINED : y, width, height);
     if (!window) {
         sdl_cannot_show("the window could not be made");
         return false;
@@ -91,8 +108,9 @@ bool sdl_open_window(int x, int y, int width, int height, bool centred, const ch
     XWindowAttributes attributes{};
     int screen = DefaultScreen(s.x_display);
     if (XGetWindowAttributes(s.x_display, s.x_window, &attributes)) screen = XScreenNumberOfScreen(attributes.screen);
+    s.alpha_visual = attributes.depth == 32;
     const ScreenArea monitor = x11_monitors(s.x_display, screen).front();
-    s.scale = window_scale(std::getenv("GDK_SCALE"), dpi.c_str(), width, height, monitor.width, monitor.height);
+    s.scale = window_scale(std::getenv("GDK_SCALE"), server.dpi.c_str(), width, height, monitor.width, monitor.height);
     const int shown_width = width * s.scale, shown_height = height * s.scale;
     if (s.scale != 1) SDL_SetWindowSize(window, shown_width, shown_height);
     if (centred) {
@@ -146,6 +164,17 @@ void sdl_set_shape(int width, int height, int corner_width, int corner_height) {
     XShapeCombineRectangles(s.x_display, s.x_window, ShapeBounding, 0, 0, rects.data(), int(rects.size()), ShapeSet,
                             YXBanded);
     XFlush(s.x_display);
+    s.outline = rows;
+    // Under a compositor the corners are also made transparent, for those
+    // that draw the window's whole rectangle.
+    if (s.alpha_visual) {
+        SDL_Surface* surface = SDL_GetWindowSurface(s.window);
+        if (surface && (!SDL_MUSTLOCK(surface) || SDL_LockSurface(surface) == 0)) {
+            clear_outside_outline(surface, rows, k, 0, surface->h / k);
+            if (SDL_MUSTLOCK(surface)) SDL_UnlockSurface(surface);
+            SDL_UpdateWindowSurface(s.window);
+        }
+    }
 
     s.shape_applied = true;
     s.shape_width = width;
@@ -190,4 +219,6 @@ void sdl_close_window() {
     s.x_display = nullptr;
     s.x_window = 0;
     s.shape_applied = false;
+    s.alpha_visual = false;
+    s.outline.clear();
 }
