@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 # The build tool's own "Entering directory" lines say nothing useful here.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps configure build run test check-sanitized check-threads soak bench fuzz install package screenshot clean
+.PHONY: all deps configure build run test check-sound-load check-sanitized check-threads soak bench fuzz install package screenshot clean
 
 all: build
 
@@ -25,7 +25,13 @@ run: configure
 	@./$(BUILD_DIR)/colonnade4
 
 test: build
-	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -LE sound-load
+
+# The notes under two busy loops on each sound server, SOUND_LOAD_RUNS
+# times or until a run finds a gap.
+SOUND_LOAD_RUNS ?= 10
+check-sound-load: build
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure -R UnderLoad --repeat until-fail:$(SOUND_LOAD_RUNS)
 
 bench: configure
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4-engine colonnade4-sprites colonnade4-gamebench
