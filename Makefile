@@ -5,7 +5,7 @@ PREFIX ?= /usr/local
 # The build tool's own "Entering directory" lines say nothing useful here.
 MAKEFLAGS += --no-print-directory
 
-.PHONY: all deps test-deps configure configure-tests build run test check-sanitized check-threads soak bench fuzz install package screenshot clean
+.PHONY: all deps test-deps configure configure-tests build run test check-sound-load check-sanitized check-threads soak bench fuzz install package screenshot clean
 
 all: build
 
@@ -39,7 +39,14 @@ run: configure
 
 test: configure-tests
 	@cmake --build $(BUILD_DIR) -j $(JOBS)
-	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS)
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure -j $(JOBS) -LE sound-load
+
+# The notes under two busy loops on each sound server, SOUND_LOAD_RUNS
+# times or until a run finds a gap.
+SOUND_LOAD_RUNS ?= 10
+check-sound-load: configure-tests
+	@cmake --build $(BUILD_DIR) -j $(JOBS)
+	@ctest --test-dir $(BUILD_DIR) --output-on-failure -R UnderLoad --repeat until-fail:$(SOUND_LOAD_RUNS)
 
 bench: configure-tests
 	@cmake --build $(BUILD_DIR) -j $(JOBS) --target colonnade4-engine colonnade4-sprites colonnade4-gamebench

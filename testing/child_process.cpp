@@ -89,6 +89,7 @@ ChildProcess ChildProcess::start(const std::vector<std::string>& argv, const Opt
     }
     if (pid == 0) {
         if (!tie_to_parent(parent)) _exit(127);
+        if (options.own_session) setsid();
         dup2(out[1], STDOUT_FILENO);
         if (options.merge_stderr) dup2(out[1], STDERR_FILENO);
         for (const std::string& name : options.unset_env)

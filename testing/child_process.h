@@ -36,6 +36,10 @@ public:
         std::vector<std::pair<std::string, std::string>> set_env;
         std::vector<std::string> unset_env;
         bool merge_stderr = false;
+        // A session of its own, as a desktop's services have: where the
+        // kernel groups processes by session, it then gets a share of the
+        // processor of its own instead of sharing its caller's.
+        bool own_session = false;
     };
 
     ChildProcess() = default;

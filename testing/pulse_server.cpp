@@ -70,8 +70,12 @@ ChildProcess PulseServer::start_logged(const std::vector<std::string>& argv, con
     options.set_env = {{"XDG_RUNTIME_DIR", dir_ + "/run"}, {"HOME", dir_ + "/home"},
                        {"XDG_CONFIG_HOME", dir_ + "/config"}, {"PULSE_SERVER", "unix:" + socket_}};
     // A private server talks to no desktop: no session bus, and no X
-    // display through which D-Bus would start one.
+    // display through which D-Bus would start one. It runs in a session of
+    // its own, as a desktop's server does: in the test's, it would share the
+    // processor with the busy programs a test brings, and fall behind them
+    // with the stream.
     options.unset_env = {"DBUS_SESSION_BUS_ADDRESS", "DISPLAY"};
+    options.own_session = true;
     std::string command = "exec";
     for (const std::string& word : argv)
         command += " '" + word + "'";
@@ -152,9 +156,11 @@ bool PulseServer::start_recording() {
     // The shortest latency parec gets: the file follows the sink closely,
     // and the null sink, which runs at its clients' shortest latency, takes
     // a new stream at once. It runs above the busy programs of a loaded
-    // machine (where it may), as the servers do: what it takes down is
-    // what the sink played, not how the recorder kept up.
+    // machine (where it may), in a session of its own, as the servers do:
+    // what it takes down is what the sink played, not how the recorder kept
+    // up.
     options.unset_env = {"PULSE_LATENCY_MSEC"};
+    options.own_session = true;
     recorder_ = ChildProcess::start({"sh", "-c",
                                      "renice -n -15 $$ >/dev/null 2>&1; exec parec -d out.monitor --raw --format=s16le --rate=44100 --channels=2 "
                                      "--latency-msec=5 > '" +

@@ -112,6 +112,11 @@ protected:
 // (The tunes' timing is the synthesiser's own, checked where notes can be
 // told apart: tests/sound.)
 TEST_P(GameSound, EveryDiscClicksTheCardRestsBetweenAndSoundComesBackAfterTheServer) {
+    // The game opens its stream once its sound probe has passed, and rests
+    // it; a note sent before would be dropped, not late, so the first game
+    // waits for the stream to have been seen.
+    ASSERT_TRUE(e2e::wait_until([&] { return !pulse->sink_inputs().empty(); }, Millis{20000}, Millis{20}))
+        << "the game's stream never opened";
     EXPECT_TRUE(sink_suspends()) << "the sink stays " << pulse->sink_state() << " before any game";
 
     ASSERT_TRUE(pulse->start_recording());
