@@ -30,18 +30,30 @@ public:
     int frame_of(const BufferSpan& span, int64_t sent_ns, int64_t block_phase, int frames, int done) const;
 
     // How many of the latest requests the pace is read from: enough to see
-    // through each request's own lateness.
+    // through each request's own lateness, and through the way PipeWire's
+    // requests wander by more than a buffer as its blocks and ours fall.
     static constexpr int PACE_REQUESTS = 64;
-    // A request this many buffers after the one before ends a hiccup: the
-    // pace is read anew from the requests after it.
+    // A request this many buffers after the one before ends a hiccup longer
+    // than any server holds ahead: it ran dry, and the pace is read anew
+    // from the requests after it.
     static constexpr int HICCUP_BUFFERS = 4;
+    // The latest requests that tell, all come later than the pace by more
+    // than MOVED_NS, that the output has moved: some 0.2 s of them, enough
+    // for PipeWire's wandering requests to have come as early as they do
+    // (their earliest comes within 1.5 ms of that of many).
+    static constexpr int TELLING_REQUESTS = 16;
+    static constexpr int64_t MOVED_NS = 3000000;
 
 private:
+    int64_t earliest_phase(int from, int to) const;
+
     const int rate_;
     uint64_t stream_frames_ = 0;  // frames asked for since the stream opened
     // When the stream's frame 0 would have been due, as each of the latest
-    // requests tells it (their time less the frames written before them).
+    // requests tells it (their time less the frames written before them),
+    // by request number modulo PACE_REQUESTS.
     std::array<int64_t, PACE_REQUESTS> phases_{};
-    int requests_ = 0;  // since the stream opened or the last hiccup
+    int requests_ = 0;       // since the stream opened
+    int pace_from_ = 0;      // the first request the pace is read from
     int64_t last_request_ns_ = 0;
 };
