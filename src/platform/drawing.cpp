@@ -155,12 +155,8 @@ void draw_box(int x, int y, int width, int height, uint32_t colour) {
     const uint32_t stored = stored_pixel(current_colour);
     const bool hollow = (pass.mode & DM_HOLLOW) != 0;
     if (!hollow && (pass.mode & DM_INVERT) == 0) {
-        // The plain filled box, the backdrop's ground among them: whole
-        // rows of the clipped rectangle.
-        DrawTarget* t = pass.target;
-        const int left = std::max(x, 0), right = std::min(x + width, t->width);
-        for (int row = std::max(y, 0); row < std::min(y + height, t->height) && left < right; ++row)
-            std::fill_n(&t->pixels[size_t(row) * size_t(t->pitch) + size_t(left)], right - left, stored);
+        // The plain filled box, the backdrop's ground among them.
+        fill_rect(*pass.target, x, y, width, height, stored);
         return;
     }
     for (int row = 0; row < height; ++row)

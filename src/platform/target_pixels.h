@@ -3,6 +3,7 @@
 // picture. (The screen's blend_sprite mixes whole sprites by its own
 // weight table instead.)
 #pragma once
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 
@@ -32,9 +33,10 @@ inline void cover_pixel(const DrawTarget& target, int x, int y, uint32_t stored,
     *d = mixed;
 }
 
-// The part of a rectangle that lies on the target, in one stored colour.
+// The part of a rectangle that lies on the target, in one stored colour,
+// whole rows at a time.
 inline void fill_rect(const DrawTarget& target, int x, int y, int width, int height, uint32_t stored) {
-    for (int row = y; row < y + height; ++row)
-        for (int col = x; col < x + width; ++col)
-            if (uint32_t* d = target_pixel(target, col, row)) *d = stored;
+    const int left = std::max(x, 0), right = std::min(x + width, target.width);
+    for (int row = std::max(y, 0); row < std::min(y + height, target.height) && left < right; ++row)
+        std::fill_n(&target.pixels[size_t(row) * size_t(target.pitch) + size_t(left)], right - left, stored);
 }

@@ -188,17 +188,6 @@ void show_frame(const uint32_t* pixels, int width, int height, const PixelRect& 
     if (SDL_UpdateWindowSurfaceRects(s.window, &area, 1) != 0) sdl_cannot_show("the display refused a frame");
 }
 
-uint64_t monotonic_us() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
-}
-
-void sleep_for_us(uint64_t us) {
-    timespec left{time_t(us / 1000000u), long(us % 1000000u) * 1000};
-    while (nanosleep(&left, &left) != 0 && errno == EINTR) {}
-}
-
 void stop_all() {
     SdlState& s = sdl_state();
     window_closing = true;
@@ -233,14 +222,25 @@ public:
     void present(const uint32_t* pixels, int width, int height, const PixelRect& changed) override {
         show_frame(pixels, width, height, changed);
     }
-    uint64_t now_us() override { return monotonic_us(); }
-    void sleep_us(uint64_t us) override { sleep_for_us(us); }
+    uint64_t now_us() override { return sdl_monotonic_us(); }
+    void sleep_us(uint64_t us) override { sdl_sleep_for_us(us); }
     void pause_us(uint64_t us) override { sdl_pause_serving_repaints(us); }
     void message_box(const char* caption, const char* text) override { sdl_message_box(caption, text); }
     void shutdown() override { stop_all(); }
 };
 
 }  // namespace
+
+uint64_t sdl_monotonic_us() {
+    timespec now{};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
+}
+
+void sdl_sleep_for_us(uint64_t us) {
+    timespec left{time_t(us / 1000000u), long(us % 1000000u) * 1000};
+    while (nanosleep(&left, &left) != 0 && errno == EINTR) {}
+}
 
 void sdl_cannot_show(const char* what) {
     SdlState& s = sdl_state();

@@ -2,7 +2,6 @@
 #include <SDL_syswm.h>
 
 #include <poll.h>
-#include <time.h>
 
 #include <algorithm>
 #include <cstdlib>
@@ -322,18 +321,12 @@ int SDLCALL take_repaint(void* taken, SDL_Event* e) {
     return 0;
 }
 
-uint64_t monotonic_us() {
-    timespec now{};
-    clock_gettime(CLOCK_MONOTONIC, &now);
-    return uint64_t(now.tv_sec) * 1000000u + uint64_t(now.tv_nsec) / 1000u;
-}
-
 }  // namespace
 
 void sdl_pause_serving_repaints(uint64_t us) {
     SdlState& s = sdl_state();
-    const uint64_t until = monotonic_us() + us;
-    for (uint64_t now = monotonic_us(); now < until; now = monotonic_us()) {
+    const uint64_t until = sdl_monotonic_us() + us;
+    for (uint64_t now = sdl_monotonic_us(); now < until; now = sdl_monotonic_us()) {
         if (s.video_ready && s.window) {
             SDL_PumpEvents();
             bool repaint = false;
@@ -343,10 +336,9 @@ void sdl_pause_serving_repaints(uint64_t us) {
         // Wakes for what the X server sends (a repaint request among it),
         // else at the end of the pause; the last part of a millisecond is
         // slept through, so that the pause keeps its length.
-        const uint64_t left = until - std::min(until, monotonic_us());
+        const uint64_t left = until - std::min(until, sdl_monotonic_us());
         if (left < 1000) {
-            const timespec rest{0, long(left) * 1000};
-            nanosleep(&rest, nullptr);
+            sdl_sleep_for_us(left);
             break;
         }
         pollfd fd = {s.window ? ConnectionNumber(s.x_display) : -1, POLLIN, 0};

@@ -88,6 +88,9 @@ SdlState& sdl_state();
 // Says once on stderr why the picture cannot be shown, and marks the run
 // as failed.
 void sdl_cannot_show(const char* what);
+// The monotonic clock, and a sleep on it that a signal does not cut short.
+uint64_t sdl_monotonic_us();
+void sdl_sleep_for_us(uint64_t us);
 
 // sdl_window.cpp
 // A position in the window's screen pixels as the picture's pixel position,
