@@ -4,7 +4,6 @@
 #include "sound/fluid_device.h"
 
 #include "sound/audio_stream.h"
-#include "sound/soundfont_file.h"
 #include "sound/soundfont_loader.h"
 #include "sound/synth_renderer.h"
 
@@ -33,11 +32,9 @@ bool FluidDevice::open() {
     State* s = state.get();
     if (s->open_tried) return s->opened;
     s->open_tried = true;
-    const Load before = s->loader.status();
-    if (before == Load::failed) return false;
+    if (s->loader.status() == Load::failed) return false;
     // Without an earlier prepare the file is checked here.
-    if (before == Load::not_started && !looks_like_soundfont(s->loader.path())) return false;
-    s->loader.start();
+    if (!s->loader.start()) return false;
     s->stream.open();
     s->opened = true;
     return true;

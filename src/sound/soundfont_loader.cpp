@@ -51,15 +51,16 @@ Load SoundfontLoader::status() {
     return load_;
 }
 
-void SoundfontLoader::start() {
+bool SoundfontLoader::start() {
     std::lock_guard<std::mutex> lock(mutex_);
-    if (load_ != Load::not_started) return;
+    if (load_ != Load::not_started) return true;
     if (!looks_like_soundfont(path_)) {
         load_ = Load::failed;
-        return;
+        return false;
     }
     load_ = Load::loading;
     thread_ = std::thread(&SoundfontLoader::load, this);
+    return true;
 }
 
 bool SoundfontLoader::settings_made() {

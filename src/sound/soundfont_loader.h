@@ -20,11 +20,11 @@ public:
     explicit SoundfontLoader(std::string path) : path_(std::move(path)) {}
     ~SoundfontLoader() { close(); }
 
-    const std::string& path() const { return path_; }
     Load status();
     // Starts the load of a file that looks right; a file that does not
-    // fails at once, without a thread and without FluidSynth's complaints.
-    void start();
+    // fails at once, without a thread and without FluidSynth's complaints,
+    // and this call says false. True when started, now or before.
+    bool start();
     // FluidSynth's settings list SDL's audio devices as they are made, so
     // they are made before SDL's sound system starts, never while it
     // starts: true once they are made, or no load is under way.
