@@ -40,9 +40,9 @@ void SynthRenderer::render(void* userdata, Uint8* stream, int length) {
     self->render_buffer(reinterpret_cast<int16_t*>(stream), frames);
 }
 
-// Each message sounds exactly one buffer after it was sent: a buffer asked
-// for at time T plays the messages sent in [T - buffer, T), each at the
-// frame of its own moment.
+// Each message sounds the same delay after it was sent: a buffer due at T
+// (see note_schedule.h) plays the messages sent in [T - buffer, T), each at
+// the frame of its own moment.
 void SynthRenderer::render_buffer(int16_t* out, int frames) {
     const size_t bytes = size_t(frames) * OUTPUT_CHANNELS * sizeof(int16_t);
     const BufferSpan span = schedule_.next_buffer(now_ns(), frames);
